@@ -1,0 +1,26 @@
+# make test   sets up the machine, builds all four presets and runs every test tier
+# make demo   sets up, builds the 64-bit proxy and runs the demo GL client under wine64
+SHELL := /bin/bash
+JOBS ?= 2
+PRESETS := win32 win64 host host32
+
+.PHONY: all setup build test demo
+
+all: build
+
+setup:
+	@bash scripts/bootstrap.sh
+
+build: setup
+	@for preset in $(PRESETS); do \
+	  echo "== build $$preset =="; \
+	  cmake --preset $$preset >/dev/null && cmake --build --preset $$preset -j $(JOBS) || exit 1; \
+	done
+
+test: build
+	@bash scripts/run_tiers.sh
+
+demo: setup
+	@cmake --preset win64 >/dev/null
+	@cmake --build --preset win64 -j $(JOBS) --target gl_demo qeltogl standin_icd
+	@bash scripts/demo.sh

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs what the build and the test tiers need from Debian's registry, skipping what is there.
+# Usage: scripts/bootstrap.sh [bench]   (bench adds the benchmark's reference encoders and corpus)
+set -euo pipefail
+
+packages=(
+  cmake make g++ g++-multilib          # host and host32 tiers
+  qemu-user-static                     # runs the static 32-bit tests
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+  binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
+  wine64                               # runs the 64-bit Windows tests
+  googletest                           # sources built by every tier
+  xvfb imagemagick                     # screenshots of the property page
+)
+if [[ "${1:-}" == bench ]]; then
+  packages+=(libstb-dev libsquish-dev)
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null || true)
+  [[ "$status" == installed ]] || missing+=("$package")
+done
+
+if ((${#missing[@]})); then
+  echo "bootstrap: installing ${missing[*]}"
+  sudo=""
+  [[ $(id -u) == 0 ]] || sudo=sudo
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

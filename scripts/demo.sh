@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Lays out an application folder with the 64-bit proxy as opengl32.dll beside the stand-in vendor
+# driver qelticd.dll, and runs the demo client there under wine64.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bin=build/win64/bin
+demo=build/win64/demo
+mkdir -p "$demo"
+cp "$bin/gl_demo.exe" "$demo/gl_demo.exe"
+cp "$bin/qeltogl.dll" "$demo/opengl32.dll"
+cp "$bin/standin_icd.dll" "$demo/qelticd.dll"
+echo "== demo: the 64-bit proxy under wine64, forwarding to the stand-in driver =="
+cd "$demo"
+../wine-run.sh gl_demo.exe

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Runs every test tier on the trees that `make build` produced and prints one summary.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+
+total_passed=0
+total_failed=0
+summary=()
+
+# run_tier <name> <build dir> [ctest arguments...]
+run_tier() {
+  local name=$1 dir=$2
+  shift 2
+  local log="build/$name-tests.log"
+  echo "== $name tier =="
+  ctest --test-dir "$dir" --output-on-failure -j 2 "$@" 2>&1 | tee "$log"
+  local line passed=0 failed=0 ran=0
+  line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
+  if [[ $line =~ ([0-9]+)\ tests?\ failed\ out\ of\ ([0-9]+) ]]; then
+    failed=${BASH_REMATCH[1]}
+    ran=${BASH_REMATCH[2]}
+    passed=$((ran - failed))
+  fi
+  if ((ran == 0)); then
+    failed=$((failed + 1))  # a tier that ran nothing is a failure, not a pass
+    summary+=("$name: no tests ran")
+  else
+    summary+=("$name: $passed passed, $failed failed")
+  fi
+  total_passed=$((total_passed + passed))
+  total_failed=$((total_failed + failed))
+}
+
+run_tier host build/host -LE binary
+run_tier host32 build/host32
+run_tier win64 build/win64
+run_tier binary build/host -L binary
+
+echo
+echo "== summary =="
+printf '%s\n' "${summary[@]}"
+echo "$total_passed passed, $total_failed failed"
+((total_failed == 0))
