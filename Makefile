@@ -2,7 +2,7 @@
 # make demo   sets up, builds the 64-bit proxy and runs the demo GL client under wine64
 SHELL := /bin/bash
 JOBS ?= 2
-PRESETS := win32 win64 host host32
+PRESETS := win32 win64 host host-tsan host32
 
 .PHONY: all setup build test demo
 

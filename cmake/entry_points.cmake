@@ -3,9 +3,10 @@
 #         [-DOMIT=name] [-DEXTRA=name,name] -P entry_points.cmake
 #
 # KIND=table writes an X-macro file in resolution order, one line per entry point:
-#   QELT_DRV(name, slot, ordinal) / QELT_GL(...) / QELT_WGL(...)
-# where slot is the entry-table index (resolution order) and ordinal the export ordinal
-# (1-based position in ascending byte order of all names).
+#   QELT_DRV(name, slot, ordinal, stub) / QELT_GL(...) / QELT_WGL(...)
+# where slot is the entry-table index (resolution order), ordinal the export ordinal (1-based
+# position in ascending byte order of all names) and stub 1 for a plain forwarding stub, 0 for a
+# name marked "lookup" in the list.
 # KIND=def writes a module-definition file exporting every name at its ordinal, leaving out
 # OMIT and adding the EXTRA names after the numbered ones.
 
@@ -13,10 +14,17 @@ cmake_minimum_required(VERSION 3.20)
 
 file(STRINGS "${LIST}" lines)
 set(names "")
+set(lookups "")
 foreach(line IN LISTS lines)
   string(STRIP "${line}" line)
   if(line STREQUAL "" OR line MATCHES "^#")
     continue()
+  endif()
+  if(line MATCHES "^([A-Za-z0-9_]+)[ \t]+lookup$")
+    set(line "${CMAKE_MATCH_1}")
+    list(APPEND lookups "${line}")
+  elseif(NOT line MATCHES "^[A-Za-z0-9_]+$")
+    message(FATAL_ERROR "${LIST}: cannot read line '${line}'")
   endif()
   list(APPEND names "${line}")
 endforeach()
@@ -63,7 +71,7 @@ if(KIND STREQUAL "table")
   if(NOT order_count EQUAL count)
     message(FATAL_ERROR "${LIST}: resolution order covers ${order_count} of ${count} names")
   endif()
-  set(content "/* Generated from entry_points.txt: QELT_<family>(name, slot, ordinal) in resolution order. */\n")
+  set(content "/* Generated from entry_points.txt: QELT_<family>(name, slot, ordinal, stub) in resolution order. */\n")
   set(slot 0)
   foreach(name IN LISTS order)
     list(FIND names "${name}" position)
@@ -75,7 +83,11 @@ if(KIND STREQUAL "table")
     else()
       set(macro QELT_WGL)
     endif()
-    string(APPEND content "${macro}(${name}, ${slot}, ${ordinal})\n")
+    set(stub 1)
+    if(name IN_LIST lookups)
+      set(stub 0)
+    endif()
+    string(APPEND content "${macro}(${name}, ${slot}, ${ordinal}, ${stub})\n")
     math(EXPR slot "${slot} + 1")
   endforeach()
 elseif(KIND STREQUAL "def")

@@ -4,7 +4,7 @@ namespace qelt {
 
 // Sized by its initialisers: a list of another length contradicts the declaration.
 const char* const kEntryNames[] = {
-#define QELT_DRV(name, slot, ordinal) #name,
+#define QELT_DRV(name, slot, ordinal, stub) #name,
 #define QELT_GL QELT_DRV
 #define QELT_WGL QELT_DRV
 #include "entry_points.inc"

@@ -5,7 +5,7 @@ namespace qelt {
 
 namespace slot {
 enum : unsigned {
-#define QELT_DRV(name, slot, ordinal) name = slot,
+#define QELT_DRV(name, slot, ordinal, stub) name = slot,
 #define QELT_GL QELT_DRV
 #define QELT_WGL QELT_DRV
 #include "entry_points.inc"

@@ -11,8 +11,10 @@
 #define QELT_JUMP(slot) jmp *(QELT_SYMBOL(qelt_entry_table) + 4 * (slot))
 #endif
 
-#define QELT_DRV(name, slot, ordinal) \
-  .globl QELT_SYMBOL(name); QELT_SYMBOL(name): QELT_JUMP(slot)
+/* The procedure lookups are the proxy's own functions; every other export is a stub. */
+#define QELT_STUB_0(name, slot)
+#define QELT_STUB_1(name, slot) .globl QELT_SYMBOL(name); QELT_SYMBOL(name): QELT_JUMP(slot)
+#define QELT_DRV(name, slot, ordinal, stub) QELT_CAT(QELT_STUB_, stub)(name, slot)
 #define QELT_GL QELT_DRV
 #define QELT_WGL QELT_DRV
 

@@ -32,6 +32,7 @@ run_tier() {
 }
 
 run_tier host build/host -LE binary
+run_tier host-tsan build/host-tsan -L unit
 run_tier host32 build/host32
 run_tier win64 build/win64
 run_tier binary build/host -L binary

@@ -19,9 +19,9 @@ struct Entry {
 
 std::vector<Entry> entries() {
   return {
-#define QELT_DRV(name, slot, ordinal) {"Drv", #name, slot, ordinal},
-#define QELT_GL(name, slot, ordinal) {"gl", #name, slot, ordinal},
-#define QELT_WGL(name, slot, ordinal) {"wgl", #name, slot, ordinal},
+#define QELT_DRV(name, slot, ordinal, stub) {"Drv", #name, slot, ordinal},
+#define QELT_GL(name, slot, ordinal, stub) {"gl", #name, slot, ordinal},
+#define QELT_WGL(name, slot, ordinal, stub) {"wgl", #name, slot, ordinal},
 #include "entry_points.inc"
   };
 }

@@ -1,0 +1,60 @@
+#include "identification_strings.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "dispatch_tables.h"
+
+namespace qelt {
+namespace {
+
+const char* const kAppended[4] = {
+    " and Ostrel",                                              // GL_VENDOR
+    "/Parlox Build 0106",                                       // GL_RENDERER
+    " Parlox",                                                  // GL_VERSION
+    "GL_EXT_paletted_texture GL_EXT_shared_texture_palette ",  // GL_EXTENSIONS
+};
+
+constexpr char kPalettedTexture[] = "GL_EXT_paletted_texture";
+
+}  // namespace
+
+IdentificationStrings::~IdentificationStrings() {
+  for (Entry& entry : entries_)
+    if (entry.copy != nullptr) release_(entry.copy);
+}
+
+const GLubyte* IdentificationStrings::get(GetStringFunction driver, GLenum name) {
+  const GLubyte* underlying = driver(name);
+  if (name < GL_VENDOR || name > GL_EXTENSIONS || underlying == nullptr) return underlying;
+  const char* text = reinterpret_cast<const char*>(underlying);
+  unsigned index = name - GL_VENDOR;
+
+  std::lock_guard<std::mutex> hold(lock_);
+  Entry& entry = entries_[index];
+  if (entry.copy != nullptr && entry.key != underlying) {
+    release_(entry.copy);
+    entry.copy = nullptr;
+  }
+  entry.key = underlying;
+  if (entry.copy != nullptr) return reinterpret_cast<const GLubyte*>(entry.copy);
+
+  if (name == GL_EXTENSIONS && std::strstr(text, kPalettedTexture) != nullptr) return underlying;
+
+  std::size_t length = std::strlen(text);
+  std::size_t appended = std::strlen(kAppended[index]);
+  char* copy = static_cast<char*>(allocate_(length + appended + 1));
+  if (copy == nullptr) return underlying;
+  std::memcpy(copy, text, length);
+  std::memcpy(copy + length, kAppended[index], appended + 1);
+  entry.copy = copy;
+  return reinterpret_cast<const GLubyte*>(copy);
+}
+
+const GLubyte* identification_string(unsigned table, GLenum name) {
+  // Never destroyed: a copy handed out stays valid until the process ends.
+  static IdentificationStrings& strings = *new IdentificationStrings(std::malloc, std::free);
+  return strings.get(driver_get_string(table), name);
+}
+
+}  // namespace qelt

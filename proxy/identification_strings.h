@@ -1,0 +1,42 @@
+// The proxy's identification in the GL strings: the vendor, renderer and version strings come back
+// with its own text appended, and the extension list gains the two palette extensions unless the
+// driver already lists GL_EXT_paletted_texture.
+#pragma once
+
+#include <cstddef>
+#include <mutex>
+
+#include "gl_types.h"
+
+namespace qelt {
+
+class IdentificationStrings {
+ public:
+  using Allocate = void* (*)(std::size_t size);
+  using Release = void (*)(void* block);
+
+  IdentificationStrings(Allocate allocate, Release release) : allocate_(allocate), release_(release) {}
+  ~IdentificationStrings();
+  IdentificationStrings(const IdentificationStrings&) = delete;
+  IdentificationStrings& operator=(const IdentificationStrings&) = delete;
+
+  // Calls the driver's glGetString and returns its string, augmented for the four names. A copy
+  // is handed out again as long as the driver keeps returning the same pointer for that name.
+  const GLubyte* get(GetStringFunction driver, GLenum name);
+
+ private:
+  struct Entry {
+    char* copy = nullptr;
+    const GLubyte* key = nullptr;
+  };
+
+  Allocate allocate_;
+  Release release_;
+  std::mutex lock_;  // held only around the compare and replace of an entry
+  Entry entries_[4];
+};
+
+// The routine behind both glGetString hooks: `table` names the dispatch table the call came in on.
+const GLubyte* identification_string(unsigned table, GLenum name);
+
+}  // namespace qelt
