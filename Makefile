@@ -1,10 +1,11 @@
 # make test   sets up the machine, builds all four presets and runs every test tier
 # make demo   sets up, builds the 64-bit proxy and runs the demo GL client under wine64
+# make bench  sets up, builds the encoder benchmark and runs it on the image corpus
 SHELL := /bin/bash
 JOBS ?= 2
 PRESETS := win32 win64 host host-tsan host32
 
-.PHONY: all setup build test demo
+.PHONY: all setup build test demo bench
 
 all: build
 
@@ -24,3 +25,9 @@ demo: setup
 	@cmake --preset win64 >/dev/null
 	@cmake --build --preset win64 -j $(JOBS) --target gl_demo qeltogl standin_icd
 	@bash scripts/demo.sh
+
+bench:
+	@bash scripts/bootstrap.sh bench
+	@cmake --preset bench >/dev/null
+	@cmake --build --preset bench -j $(JOBS) --target dxtbench
+	@build/bench/bin/dxtbench $$(bash scripts/fetch_bench_corpus.sh)

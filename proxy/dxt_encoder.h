@@ -1,0 +1,29 @@
+// S3TC block compression for texture uploads.
+//
+// Output is deterministic: the same image gives the same bytes on every supported
+// target, because every decision that reaches the output is made in integer arithmetic.
+#pragma once
+
+namespace qelt::dxt {
+
+enum class Format { DXT1, DXT3, DXT5 };
+
+// Bytes per 4x4 block: 8 for DXT1, 16 for DXT3/DXT5.
+unsigned block_bytes(Format f);
+
+// Encodes one 4x4 block. `bgra` is 16 pixels, row-major, 4 bytes each in memory order B,G,R,A.
+// For DXT1, `punch_through` true makes pixels with alpha < 128 transparent (three-colour mode,
+// index 3) and keeps index 3 away from opaque pixels; false encodes colour only (alpha ignored)
+// for the RGB reading of DXT1, where three-colour blocks may use index 3 as black.
+void encode_block(Format f, const unsigned char bgra[64], unsigned char* out,
+                  bool punch_through = false);
+
+// Encodes a whole image. Source pixels are `src_bytes_per_pixel` (3: B,G,R with alpha 255;
+// 4: B,G,R,A) bytes each, rows `src_pitch` bytes apart; width, height >= 1. Partial edge
+// blocks are padded by replicating the last column/row. Block rows are written `dst_pitch`
+// bytes apart. Allocates nothing.
+void encode_image(Format f, const unsigned char* src, int src_pitch, int src_bytes_per_pixel,
+                  int width, int height, unsigned char* dst, int dst_pitch,
+                  bool punch_through = false);
+
+}  // namespace qelt::dxt
