@@ -5,16 +5,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
-#include <vector>
 
 namespace {
 
+// Room for any int in "%d" and any double in "%f" (at most 309 digits, sign and six decimals).
 template <typename Value>
 std::string Printed(const char* format, Value value) {
-  const int length = std::snprintf(nullptr, 0, format, value);
-  std::vector<char> text(static_cast<std::size_t>(length) + 1);
-  std::snprintf(text.data(), text.size(), format, value);
-  return std::string(text.data(), static_cast<std::size_t>(length));
+  char text[328];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
 }
 
 bool IsCSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
