@@ -1,12 +1,14 @@
 // The OpenGL types and calling convention of the driver interface. Windows builds take them from
-// the platform headers; the host builds declare the same few, with the 32-bit callee-pop
-// convention on 32-bit x86 so that the host32 tier runs the very call sequences Windows does.
+// the platform headers; the host builds declare the same few.
 #pragma once
 
+#include "win_types.h"
+
+// OpenGL entry points use the callee-pop convention on 32-bit x86, on the host32 tier as well.
+#define QELT_GLAPI QELT_STDCALL
+
 #ifdef _WIN32
-#include <windows.h>
 #include <GL/gl.h>
-#define QELT_GLAPI APIENTRY
 #else
 using GLenum = unsigned int;
 using GLint = int;
@@ -17,11 +19,6 @@ constexpr GLenum GL_VENDOR = 0x1F00;
 constexpr GLenum GL_RENDERER = 0x1F01;
 constexpr GLenum GL_VERSION = 0x1F02;
 constexpr GLenum GL_EXTENSIONS = 0x1F03;
-#if defined(__i386__)
-#define QELT_GLAPI __attribute__((stdcall))
-#else
-#define QELT_GLAPI
-#endif
 #endif
 
 namespace qelt {
