@@ -1,7 +1,7 @@
 // S3TC block compression for texture uploads.
 //
 // Output is deterministic: the same image gives the same bytes on every supported
-// target, because every decision that reaches the output is made in integer arithmetic.
+// target, because every decision that reaches the output is made on exact integer values.
 #pragma once
 
 namespace qelt::dxt {
