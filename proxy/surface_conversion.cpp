@@ -56,11 +56,16 @@ HRESULT QELT_STDCALL LoadSurfaceFromSurface(IDirect3DSurface8* destination, cons
     return D3DERR_INVALIDCALL;
   }
 
+  // Each surface is described again right before it is locked, as callers of this service expect.
   D3DLOCKED_RECT pixels{};
+  result = source->table->GetDesc(source, &from);
+  if (result != S_OK) return result;
   result = source->table->LockRect(source, &pixels, nullptr, D3DLOCK_READONLY | D3DLOCK_NOSYSLOCK);
   if (result != S_OK) return result;
   D3DLOCKED_RECT blocks{};
-  result = destination->table->LockRect(destination, &blocks, nullptr, D3DLOCK_NOSYSLOCK);
+  result = destination->table->GetDesc(destination, &to);
+  if (result == S_OK)
+    result = destination->table->LockRect(destination, &blocks, nullptr, D3DLOCK_NOSYSLOCK);
   if (result != S_OK) {
     source->table->UnlockRect(source);
     return result;

@@ -297,7 +297,8 @@ class RecordedConversion : public ConversionTest {
 TEST_F(RecordedConversion, DescribesLocksSourceThenDestinationAndUnlocksInReverse) {
   EXPECT_EQ(convert_recorded(), S_OK);
   EXPECT_EQ(log, (std::vector<std::string>{"destination.GetDesc", "source.GetDesc",
-                                           "source.LockRect 2064", "destination.LockRect 2048",
+                                           "source.GetDesc", "source.LockRect 2064",
+                                           "destination.GetDesc", "destination.LockRect 2048",
                                            "destination.UnlockRect", "source.UnlockRect"}));
 }
 
@@ -312,7 +313,7 @@ TEST_F(RecordedConversion, RefusedLockIsReturnedWithEveryTakenLockGivenBack) {
   source.lock_answer = static_cast<HRESULT>(0x88760868u);
   EXPECT_EQ(convert_recorded(), static_cast<HRESULT>(0x88760868u));
   EXPECT_EQ(log, (std::vector<std::string>{"destination.GetDesc", "source.GetDesc",
-                                           "source.LockRect 2064"}));
+                                           "source.GetDesc", "source.LockRect 2064"}));
 }
 
 // ---------------------------------------------------------------------------------------------
