@@ -21,7 +21,7 @@ constexpr int lerp(int e0, int e1, int k, int d) { return ((d - k) * e0 + k * e1
 // second one only beyond kRefineAgainAbove; the extreme pixels are worth trying as endpoints
 // only for nearly straight ramps, whose spread along the axis is kRampAlong times that across
 // it; three-colour fits of easy blocks without dark pixels almost never win.
-constexpr uint32_t kRefineAbove = 200;
+constexpr uint32_t kRefineAbove = 80;
 constexpr uint32_t kRefineAgainAbove = 1500;
 constexpr int kRampAlong = 16;
 constexpr uint32_t kThreeAbove = 1000;
