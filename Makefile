@@ -1,4 +1,5 @@
-# make test   sets up the machine, builds all four presets and runs every test tier
+# make test   sets up the machine, builds every preset and runs every test tier
+#             (QELT_SKIP_WIN32=1: without running the 32-bit DLLs, on a machine that cannot)
 # make demo   sets up, builds the 64-bit proxy and runs the demo GL client under wine64
 # make bench  sets up, builds the encoder benchmark and runs it on the image corpus
 SHELL := /bin/bash
@@ -11,6 +12,7 @@ all: build
 
 setup:
 	@bash scripts/bootstrap.sh
+	@if [ "$${QELT_SKIP_WIN32:-}" != 1 ]; then bash scripts/setup_wine32.sh build/wine32-runtime; fi
 
 build: setup
 	@for preset in $(PRESETS); do \
@@ -21,7 +23,8 @@ build: setup
 test: build
 	@bash scripts/run_tiers.sh
 
-demo: setup
+demo:
+	@bash scripts/bootstrap.sh
 	@cmake --preset win64 >/dev/null
 	@cmake --build --preset win64 -j $(JOBS) --target gl_demo qeltogl standin_icd
 	@bash scripts/demo.sh

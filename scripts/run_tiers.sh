@@ -34,6 +34,12 @@ run_tier() {
 run_tier host build/host -LE binary
 run_tier host-tsan build/host-tsan -L unit
 run_tier host32 build/host32
+if [[ ${QELT_SKIP_WIN32:-} == 1 ]]; then
+  echo "== win32 tier: skipped, as QELT_SKIP_WIN32=1 asks =="
+  summary+=("win32: skipped (QELT_SKIP_WIN32=1)")
+else
+  run_tier win32 build/win32
+fi
 run_tier win64 build/win64
 run_tier binary build/host -L binary
 

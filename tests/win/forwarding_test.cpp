@@ -8,7 +8,11 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <tuple>
+#include <type_traits>
 
+#include "call_counting_pops.h"
+#include "icd_interface.h"
 #include "scenario.h"
 #include "standin_log.h"
 
@@ -46,16 +50,10 @@ class Forwarding : public ::testing::Test {
     return last_;
   }
 
-  static float as_float(std::uint64_t bits) {
-    float value;
-    std::uint32_t low = static_cast<std::uint32_t>(bits);
-    std::memcpy(&value, &low, sizeof value);
-    return value;
-  }
-  static double as_double(std::uint64_t bits) {
-    double value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
+  // The arguments of the one call the driver saw, read as the parameters of F.
+  template <typename F>
+  typename ArgumentWords<F>::Values arguments(const char* name) {
+    return arguments_of<F>(only_call(name));
   }
 
   // The call returned into this program, not into the proxy.
@@ -65,6 +63,43 @@ class Forwarding : public ::testing::Test {
     auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
     auto at = static_cast<const unsigned char*>(address);
     return at >= base && at < base + nt->OptionalHeader.SizeOfImage;
+  }
+
+  // Distinct values for F's arguments: small integers, fractions, and addresses inside a zeroed
+  // buffer (never dereferenced by a forwarding stub, printable if a check fails). The proxy's own
+  // lookups read their argument as a name, so they are given one the driver must answer.
+  template <typename F>
+  static typename ArgumentWords<F>::Values distinct_arguments(bool stub) {
+    typename ArgumentWords<F>::Values values;
+    std::size_t index = 0;
+    std::apply([&index](auto&... value) { (assign_distinct(value, index++), ...); }, values);
+    if constexpr (std::is_same_v<typename ArgumentWords<F>::Values, std::tuple<LPCSTR>>)
+      if (!stub) std::get<0>(values) = "glNoSuchFunction";
+    return values;
+  }
+  template <typename T>
+  static void assign_distinct(T& value, std::size_t index) {
+    static const char zeros[64] = {};
+    if constexpr (std::is_floating_point_v<T>)
+      value = static_cast<T>(index + 1) + static_cast<T>(0.25);
+    else if constexpr (std::is_pointer_v<T>)
+      value = reinterpret_cast<T>(const_cast<char*>(zeros + index));
+    else
+      value = static_cast<T>(index + 2);
+  }
+
+  template <typename F>
+  void check_export(const char* name, bool stub) {
+    SCOPED_TRACE(name);
+    auto values = distinct_arguments<F>(stub);
+    FARPROC address = GetProcAddress(proxy_, name);
+    ASSERT_NE(address, nullptr);
+    EXPECT_EQ(call_counting_pops<F>(address, values), ArgumentWords<F>::kCalleePops);
+    const StandInCall& call = only_call(name);
+    EXPECT_EQ(arguments_of<F>(call), values);
+    if (stub) {  // the proxy's own lookups call the driver themselves
+      EXPECT_TRUE(returns_here(call.return_address));
+    }
   }
 
   HMODULE proxy_ = nullptr;
@@ -85,18 +120,11 @@ TEST(ProxyForwarding, RunsInAScenarioFolder) {
 TEST_F(Forwarding, FloatAndDoubleArguments) {
   get<decltype(&glClearColor)>("glClearColor")(0.25f, 0.5f, -0.75f, 1.0f);
   const StandInCall& clear = only_call("glClearColor");
-  EXPECT_EQ(as_float(clear.xmm[0]), 0.25f);
-  EXPECT_EQ(as_float(clear.xmm[1]), 0.5f);
-  EXPECT_EQ(as_float(clear.xmm[2]), -0.75f);
-  EXPECT_EQ(as_float(clear.xmm[3]), 1.0f);
+  EXPECT_EQ(arguments_of<decltype(glClearColor)>(clear), std::make_tuple(0.25f, 0.5f, -0.75f, 1.0f));
   EXPECT_TRUE(returns_here(clear.return_address));
 
   get<decltype(&glRotated)>("glRotated")(90.0, 1e-300, 1.0, -2.5);
-  const StandInCall& rotate = only_call("glRotated");
-  EXPECT_EQ(as_double(rotate.xmm[0]), 90.0);
-  EXPECT_EQ(as_double(rotate.xmm[1]), 1e-300);
-  EXPECT_EQ(as_double(rotate.xmm[2]), 1.0);
-  EXPECT_EQ(as_double(rotate.xmm[3]), -2.5);
+  EXPECT_EQ(arguments<decltype(glRotated)>("glRotated"), std::make_tuple(90.0, 1e-300, 1.0, -2.5));
 }
 
 TEST_F(Forwarding, ManyArgumentsIncludingStackArguments) {
@@ -104,32 +132,21 @@ TEST_F(Forwarding, ManyArgumentsIncludingStackArguments) {
   get<decltype(&glTexImage2D)>("glTexImage2D")(GL_TEXTURE_2D, 3, GL_RGBA8, 640, 480, 0, GL_RGBA,
                                                GL_UNSIGNED_BYTE, pixels);
   const StandInCall& upload = only_call("glTexImage2D");
-  const std::uint64_t expected[] = {GL_TEXTURE_2D, 3, GL_RGBA8, 640, 480, 0, GL_RGBA,
-                                    GL_UNSIGNED_BYTE, reinterpret_cast<std::uint64_t>(pixels)};
-  for (unsigned i = 0; i < 9; ++i) EXPECT_EQ(static_cast<std::uint32_t>(upload.args[i]),
-                                             static_cast<std::uint32_t>(expected[i])) << i;
-  EXPECT_EQ(upload.args[8], expected[8]);
+  EXPECT_EQ(arguments_of<decltype(glTexImage2D)>(upload),
+            std::make_tuple(GLenum{GL_TEXTURE_2D}, 3, GLint{GL_RGBA8}, 640, 480, 0, GLenum{GL_RGBA},
+                            GLenum{GL_UNSIGNED_BYTE}, static_cast<const void*>(pixels)));
   EXPECT_TRUE(returns_here(upload.return_address));
 
   get<decltype(&glCopyTexSubImage2D)>("glCopyTexSubImage2D")(GL_TEXTURE_2D, 1, 2, 3, -4, 5, 6, 7);
-  const StandInCall& copy = only_call("glCopyTexSubImage2D");
-  const int copy_args[] = {GL_TEXTURE_2D, 1, 2, 3, -4, 5, 6, 7};
-  for (unsigned i = 0; i < 8; ++i) EXPECT_EQ(static_cast<int>(copy.args[i]), copy_args[i]) << i;
+  EXPECT_EQ(arguments<decltype(glCopyTexSubImage2D)>("glCopyTexSubImage2D"),
+            std::make_tuple(GLenum{GL_TEXTURE_2D}, 1, 2, 3, -4, 5, 6, 7));
 
   // Doubles in registers and on the stack, mixed with integers and a pointer.
   GLdouble points[4] = {};
   get<decltype(&glMap2d)>("glMap2d")(GL_MAP2_VERTEX_3, 0.5, 1.5, 3, 4, 2.5, 3.5, 12, 2, points);
-  const StandInCall& map = only_call("glMap2d");
-  EXPECT_EQ(static_cast<GLenum>(map.args[0]), static_cast<GLenum>(GL_MAP2_VERTEX_3));
-  EXPECT_EQ(as_double(map.xmm[1]), 0.5);
-  EXPECT_EQ(as_double(map.xmm[2]), 1.5);
-  EXPECT_EQ(static_cast<int>(map.args[3]), 3);
-  EXPECT_EQ(static_cast<int>(map.args[4]), 4);
-  EXPECT_EQ(as_double(map.args[5]), 2.5);
-  EXPECT_EQ(as_double(map.args[6]), 3.5);
-  EXPECT_EQ(static_cast<int>(map.args[7]), 12);
-  EXPECT_EQ(static_cast<int>(map.args[8]), 2);
-  EXPECT_EQ(map.args[9], reinterpret_cast<std::uint64_t>(points));
+  EXPECT_EQ(arguments<decltype(glMap2d)>("glMap2d"),
+            std::make_tuple(GLenum{GL_MAP2_VERTEX_3}, 0.5, 1.5, 3, 4, 2.5, 3.5, 12, 2,
+                            static_cast<const GLdouble*>(points)));
 }
 
 TEST_F(Forwarding, ResultsComeBackUnchanged) {
@@ -141,44 +158,36 @@ TEST_F(Forwarding, ResultsComeBackUnchanged) {
   const StandInCall& is_enabled = only_call("glIsEnabled");
   EXPECT_EQ(enabled, static_cast<GLboolean>(kStandInResult + is_enabled.ordinal));
 
-  using CreateContext = HGLRC(WINAPI*)(HDC);
-  HGLRC context = get<CreateContext>("wglCreateContext")(reinterpret_cast<HDC>(0x1234));
+  HGLRC context = get<decltype(&wglCreateContext)>("wglCreateContext")(reinterpret_cast<HDC>(0x1234));
   const StandInCall& create = only_call("wglCreateContext");
-  EXPECT_EQ(create.args[0], 0x1234u);
-  EXPECT_EQ(reinterpret_cast<std::uint64_t>(context), kStandInResult + create.ordinal);
+  EXPECT_EQ(arguments_of<decltype(wglCreateContext)>(create),
+            std::make_tuple(reinterpret_cast<HDC>(0x1234)));
+  EXPECT_EQ(reinterpret_cast<std::uintptr_t>(context), kStandInResult + create.ordinal);
 }
 
 TEST_F(Forwarding, DriverInterfaceAndExtensionLookup) {
-  using ValidateVersion = BOOL(WINAPI*)(ULONG);
-  BOOL valid = get<ValidateVersion>("DrvValidateVersion")(2);
-  EXPECT_EQ(only_call("DrvValidateVersion").args[0], 2u);
+  BOOL valid = get<decltype(&DrvValidateVersion)>("DrvValidateVersion")(2);
+  EXPECT_EQ(arguments<decltype(DrvValidateVersion)>("DrvValidateVersion"), std::make_tuple(ULONG{2}));
   EXPECT_NE(valid, 0);
 
-  using SetContext = void*(WINAPI*)(HDC, std::uintptr_t, void*);
-  get<SetContext>("DrvSetContext")(reinterpret_cast<HDC>(0x10), 0x20, reinterpret_cast<void*>(0x30));
-  const StandInCall& set = only_call("DrvSetContext");
-  EXPECT_EQ(set.args[0], 0x10u);
-  EXPECT_EQ(set.args[1], 0x20u);
-  EXPECT_EQ(set.args[2], 0x30u);
+  auto set_proc_table = reinterpret_cast<void*>(0x30);
+  get<decltype(&DrvSetContext)>("DrvSetContext")(reinterpret_cast<HDC>(0x10), 0x20, set_proc_table);
+  EXPECT_EQ(arguments<decltype(DrvSetContext)>("DrvSetContext"),
+            std::make_tuple(reinterpret_cast<HDC>(0x10), DriverContext{0x20}, set_proc_table));
 
-  using GetProc = PROC(WINAPI*)(LPCSTR);
-  PROC compressed = get<GetProc>("wglGetProcAddress")("glCompressedTexImage2DARB");
+  PROC compressed = get<decltype(&wglGetProcAddress)>("wglGetProcAddress")("glCompressedTexImage2DARB");
   only_call("wglGetProcAddress");
   ASSERT_NE(compressed, nullptr);
-  using Compressed = void(APIENTRY*)(GLenum, GLint, GLenum, GLsizei, GLsizei, GLint, GLsizei,
-                                     const void*);
-  reinterpret_cast<Compressed>(compressed)(GL_TEXTURE_2D, 0, 0x83F1, 4, 4, 0, 8, nullptr);
-  EXPECT_EQ(only_call("glCompressedTexImage2DARB").args[6], 8u);
-  EXPECT_EQ(get<GetProc>("wglGetProcAddress")("glNoSuchFunction"), nullptr);
+  reinterpret_cast<CompressedTexImage2D*>(compressed)(GL_TEXTURE_2D, 0, 0x83F1, 4, 4, 0, 8, nullptr);
+  EXPECT_EQ(std::get<6>(arguments<CompressedTexImage2D>("glCompressedTexImage2DARB")), 8);
+  EXPECT_EQ(get<decltype(&wglGetProcAddress)>("wglGetProcAddress")("glNoSuchFunction"), nullptr);
   only_call("wglGetProcAddress");
 
-  using Outlines = BOOL(WINAPI*)(HDC, DWORD, DWORD, DWORD, FLOAT, FLOAT, int, void*);
-  get<Outlines>("wglUseFontOutlinesA")(nullptr, 32, 96, 1000, 0.125f, 0.5f, 1, nullptr);
-  const StandInCall& outlines = only_call("wglUseFontOutlinesA");
-  EXPECT_EQ(outlines.args[3], 1000u);
-  EXPECT_EQ(as_float(outlines.args[4]), 0.125f);
-  EXPECT_EQ(as_float(outlines.args[5]), 0.5f);
-  EXPECT_EQ(static_cast<int>(outlines.args[6]), 1);
+  get<decltype(&wglUseFontOutlinesA)>("wglUseFontOutlinesA")(nullptr, 32, 96, 1000, 0.125f, 0.5f, 1,
+                                                              nullptr);
+  EXPECT_EQ(arguments<decltype(wglUseFontOutlinesA)>("wglUseFontOutlinesA"),
+            std::make_tuple(HDC{}, DWORD{32}, DWORD{96}, DWORD{1000}, 0.125f, 0.5f, 1,
+                            LPGLYPHMETRICSFLOAT{}));
 }
 
 TEST_F(Forwarding, OwnNamesAreAnsweredByTheProxy) {
@@ -200,7 +209,7 @@ TEST_F(Forwarding, OwnNamesAreAnsweredByTheProxy) {
   ASSERT_NE(expected, nullptr);
   clear_();
   EXPECT_EQ(wgl_lookup("glCompressedTexImage2DARB"), expected);
-  EXPECT_STREQ(reinterpret_cast<const char*>(only_call("wglGetProcAddress").args[0]),
+  EXPECT_STREQ(std::get<0>(arguments<decltype(wglGetProcAddress)>("wglGetProcAddress")),
                "glCompressedTexImage2DARB");
   EXPECT_EQ(drv_lookup("glCompressedTexImage2DARB"), expected);
   only_call("DrvGetProcAddress");
@@ -208,33 +217,15 @@ TEST_F(Forwarding, OwnNamesAreAnsweredByTheProxy) {
   only_call("wglGetProcAddress");
 }
 
-// Every export, called with twelve distinct words, reaches the function of its own name with
-// all of them, and the caller's locals around the call survive.
+// Every export, called as its interface declares with a distinct value in each argument, reaches
+// the driver's function of the same name with all of them and returns straight here, leaving the
+// stack as its calling convention demands (32-bit: the callee pops exactly the arguments' bytes).
 TEST_F(Forwarding, EveryExportReachesItsNamesake) {
-  using Any = std::uint64_t(WINAPI*)(std::uint64_t, std::uint64_t, std::uint64_t, std::uint64_t,
-                                     std::uint64_t, std::uint64_t, std::uint64_t, std::uint64_t,
-                                     std::uint64_t, std::uint64_t, std::uint64_t, std::uint64_t);
-  struct Export {
-    const char* name;
-    bool stub;
-  };
-  const Export exports[] = {
-#define QELT_DRV(name, slot, ordinal, stub) {#name, stub == 1},
+  volatile std::uint64_t canary = 0xC0FFEE0DDBA11ULL;
+#define QELT_DRV(name, slot, ordinal, stub) check_export<decltype(::name)>(#name, stub == 1);
 #define QELT_GL QELT_DRV
 #define QELT_WGL QELT_DRV
 #include "entry_points.inc"
-  };
-  volatile std::uint64_t canary = 0xC0FFEE0DDBA11ULL;
-  for (const auto& [name, stub] : exports) {
-    // The lookups read a name from their first word: give them one the driver must answer.
-    std::uint64_t first = reinterpret_cast<std::uint64_t>("glNoSuchFunction");
-    get<Any>(name)(first, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12);
-    const StandInCall& call = only_call(name);
-    EXPECT_EQ(call.args[0], first) << name;
-    if (!stub) continue;  // the proxy's own lookup calls the driver with the name alone
-    for (unsigned i = 1; i < 12; ++i) EXPECT_EQ(call.args[i], i + 1) << name << " word " << i;
-    EXPECT_TRUE(returns_here(call.return_address)) << name;
-  }
   EXPECT_EQ(canary, 0xC0FFEE0DDBA11ULL);
 }
 
