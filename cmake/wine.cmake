@@ -12,7 +12,7 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
 else()
   set(QELT_WINE32_RUNTIME ${PROJECT_SOURCE_DIR}/build/wine32-runtime CACHE PATH
       "Where scripts/setup_wine32.sh set up 32-bit Wine")
-  if(NOT EXISTS ${QELT_WINE32_RUNTIME}/route.sh)
+  if(NOT EXISTS ${QELT_WINE32_RUNTIME}/done OR NOT EXISTS ${QELT_WINE32_RUNTIME}/route.sh)
     message(FATAL_ERROR "win32 tier: no 32-bit Wine in ${QELT_WINE32_RUNTIME}: run "
                         "scripts/setup_wine32.sh ${QELT_WINE32_RUNTIME} (make test does), or set "
                         "QELT_SKIP_WIN32=1 to build the 32-bit DLLs without running them")

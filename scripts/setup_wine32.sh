@@ -13,7 +13,7 @@ set -euo pipefail
 
 dir=$(realpath -m "${1:?usage: setup_wine32.sh <dir>}")
 here=$(cd "$(dirname "$0")" && pwd)
-recipe=3  # bump when the steps below change, so that an older setup is redone
+recipe=4  # bump when the steps below change, so that an older setup is redone
 mkdir -p "$dir"
 exec 9>"$dir.lock"
 flock 9
@@ -22,15 +22,27 @@ fail() {
   echo "win32 tier: $*; set QELT_SKIP_WIN32=1 to skip this tier knowingly" >&2
   exit 1
 }
+trap 'fail "setting up 32-bit Wine failed at line $LINENO of $0"' ERR
 
 [[ -f $dir/done ]] && [[ $(cat "$dir/done") == "$recipe" ]] && exit 0
-rm -f "$dir/done"
+rm -f "$dir/done" "$dir/route.sh"
 
 # A static i386 program that runs directly shows a kernel that executes 32-bit code itself.
 probe=$dir/probe-i386
 printf 'int main(void) { return 0; }\n' | gcc -m32 -static -x c -o "$probe" - 2>/dev/null ||
   fail "cannot build 32-bit x86 programs (gcc-multilib missing)"
-if "$probe" 2>/dev/null && [[ -x /usr/lib/wine/wine ]] && dpkg-query -W wine32:i386 >/dev/null 2>&1; then
+# (A machine-wide binfmt_misc entry for i386 programs would run it too: that is no native route.)
+i386_magic='magic 7f454c46010101000000000000000000020003'
+if "$probe" 2>/dev/null && ! grep -qs "^$i386_magic" /proc/sys/fs/binfmt_misc/*; then
+  if ! dpkg-query -W -f='${db:Status-Status}' wine32:i386 2>/dev/null | grep -q '^installed$'; then
+    echo "win32 tier: installing Debian's 32-bit Wine (wine32:i386)"
+    sudo=""
+    [[ $(id -u) == 0 ]] || sudo=sudo
+    $sudo dpkg --add-architecture i386
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends wine32:i386 ||
+      fail "cannot install wine32:i386"
+  fi
   cat >"$dir/route.sh" <<EOF
 route=native
 wine=/usr/lib/wine/wine
@@ -50,7 +62,7 @@ unshare -U -r -m --propagation private sh -c \
 echo "win32 tier: setting up 32-bit Wine under qemu user emulation in $dir"
 root=$dir/root
 debs=$dir/debs
-rm -rf "$root" "$dir/apt"
+rm -rf "$root" "$dir/apt" "$debs"
 mkdir -p "$root" "$debs/partial"
 
 # The machine's own Debian mirrors, from its deb822 or one-line sources.
@@ -58,20 +70,30 @@ mkdir -p "$root" "$debs/partial"
 codename=${VERSION_CODENAME:?}
 mirror=""
 security=""
+suite=""
 while read -r uri suites; do
-  [[ -z $mirror && " $suites " == *" $codename "* ]] && mirror=$uri
+  for name in "$codename" stable; do
+    if [[ -z $mirror && " $suites " == *" $name "* ]]; then
+      mirror=$uri
+      suite=$name
+    fi
+  done
   [[ -z $security && " $suites " == *" $codename-security "* ]] && security=$uri
+  [[ -z $security && " $suites " == *" stable-security "* ]] && security=$uri
 done < <(
   for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.sources /etc/apt/sources.list.d/*.list; do
     [[ -f $file ]] || continue
     if [[ $file == *.sources ]]; then
-      awk '/^URIs:/ {uri=$2} /^Suites:/ {$1=""; suites=$0} /^$/ {if (uri) print uri, suites; uri=""}
-           END {if (uri) print uri, suites}' "$file"
+      awk 'function flush() { if (uri && on) print uri, suites; uri = ""; suites = ""; on = 1 }
+           BEGIN {on = 1}
+           /^URIs:/ {uri = $2} /^Suites:/ {$1 = ""; suites = $0} /^Enabled: *no/ {on = 0}
+           /^[ \t]*$/ {flush()} END {flush()}' "$file"
     else
-      awk '$1 == "deb" {i=2; if ($2 ~ /^\[/) while ($i !~ /\]$/) i++; if ($2 ~ /^\[/) i++; print $i, $(i+1)}' "$file"
+      awk '$1 == "deb" {i = 2; if ($2 ~ /^\[/) { while (i < NF && $i !~ /\]$/) i++; i++ } print $i, $(i + 1)}' "$file"
     fi
   done)
 [[ -n $mirror ]] || fail "no Debian mirror for $codename in /etc/apt/sources*"
+host_arch=$(dpkg --print-architecture)
 keyring=/usr/share/keyrings/debian-archive-keyring.gpg
 
 # apt_private <name> <architecture> <source lines...>: a private apt state for downloads only.
@@ -100,18 +122,18 @@ EOF
   APT_CONFIG=$state/apt.conf apt-get update -qq || fail "cannot read the package lists of $*"
 }
 
-i386_sources=("deb [signed-by=$keyring] $mirror $codename main"
-              "deb [signed-by=$keyring] $mirror $codename-updates main")
-[[ -n $security ]] && i386_sources+=("deb [signed-by=$keyring] $security $codename-security main")
+i386_sources=("deb [signed-by=$keyring] $mirror $suite main"
+              "deb [signed-by=$keyring] $mirror $suite-updates main")
+[[ -n $security ]] && i386_sources+=("deb [signed-by=$keyring] $security $suite-security main")
 apt_private i386 i386 "${i386_sources[@]}"
-apt_private backports amd64 "deb [signed-by=$keyring] $mirror $codename-backports main"
+apt_private backports "$host_arch" "deb [signed-by=$keyring] $mirror $suite-backports main"
 
 # Everything wine32 needs, as if nothing were installed: the root must hold its own C library.
 APT_CONFIG=$dir/apt/i386/apt.conf apt-get install -qq -y --download-only \
   wine32 >/dev/null || fail "cannot download wine32 for i386"
 # qemu 7 ignores MAP_FIXED_NOREPLACE, so Wine's reservation of its address space never settles.
-(cd "$debs" && APT_CONFIG=$dir/apt/backports/apt.conf apt-get download -qq "qemu-user/$codename-backports") ||
-  fail "cannot download qemu-user from $codename-backports"
+(cd "$debs" && APT_CONFIG=$dir/apt/backports/apt.conf apt-get download -qq "qemu-user/$suite-backports") ||
+  fail "cannot download qemu-user from $suite-backports"
 
 for deb in "$debs"/*.deb; do
   dpkg-deb -x "$deb" "$root"
@@ -124,7 +146,7 @@ find "$root/usr/bin" -name 'qemu-*' ! -name "$(basename "$qemu")" -delete  # oth
 # The private root's own library cache (FreeType and friends are found through it).
 mkdir -p "$root/etc/ld.so.conf.d"
 [[ -f $root/etc/ld.so.conf ]] || echo 'include /etc/ld.so.conf.d/*.conf' >"$root/etc/ld.so.conf"
-ldconfig -r "$root"
+/sbin/ldconfig -r "$root"
 
 # Wine's signal handlers need the trap number qemu leaves out.
 mkdir -p "$root/usr/lib/qelt"
@@ -139,6 +161,6 @@ wine=$root/usr/lib/wine/wine
 wineserver=$root/usr/lib/wine/wineserver32
 mingw_dlls=$root/usr/i686-w64-mingw32/lib
 EOF
-rm -rf "$dir/apt"
+rm -rf "$dir/apt" "$debs"
 echo "$recipe" >"$dir/done"
 echo "win32 tier: 32-bit Wine ready ($(du -sh "$root" | cut -f1) in $root)"

@@ -23,7 +23,7 @@ static int is_fault_signal(int signal_number) {
 /* The x86 exception vector that raises each signal. */
 static int trap_number(const siginfo_t *info) {
   switch (info->si_signo) {
-    case SIGSEGV: return 14;                 /* page fault */
+    case SIGSEGV: return info->si_code == SI_KERNEL ? 13 : 14;  /* protection, else page fault */
     case SIGBUS: return 17;                  /* alignment check */
     case SIGILL: return 6;                   /* invalid opcode */
     case SIGFPE:
@@ -55,8 +55,9 @@ int sigaction(int signal_number, const struct sigaction *action, struct sigactio
   if (action != NULL && (action->sa_flags & SA_SIGINFO) && is_fault_signal(signal_number)) {
     struct sigaction wrapped = *action;
     wrapped.sa_sigaction = relay;
+    handlers[signal_number] = action->sa_sigaction;  /* in place before the relay can run */
     result = real(signal_number, &wrapped, old_action);
-    if (result == 0) handlers[signal_number] = action->sa_sigaction;
+    if (result != 0) handlers[signal_number] = previous;
   } else {
     result = real(signal_number, action, old_action);
   }
