@@ -32,16 +32,31 @@ int pixel_bytes(D3DFORMAT format) {
   }
 }
 
+bool punch_through(Dxt1Alpha reading, int source_bytes) {
+  switch (reading) {
+    case Dxt1Alpha::kOpaque:
+      return false;
+    case Dxt1Alpha::kPunchThrough:
+      return true;
+    default:
+      return source_bytes == 4;
+  }
+}
+
 }  // namespace
 
 HRESULT QELT_STDCALL LoadSurfaceFromSurface(IDirect3DSurface8* destination, const PALETTEENTRY*,
                                             const RECT* destination_rect, IDirect3DSurface8* source,
                                             const PALETTEENTRY*, const RECT* source_rect, DWORD,
                                             D3DCOLOR color_key) {
-  if (destination == nullptr || source == nullptr || destination_rect != nullptr ||
-      source_rect != nullptr || color_key != 0) {
+  if (destination_rect != nullptr || source_rect != nullptr || color_key != 0)
     return D3DERR_INVALIDCALL;
-  }
+  return load_surface_from_surface(destination, source, Dxt1Alpha::kBySource);
+}
+
+HRESULT load_surface_from_surface(IDirect3DSurface8* destination, IDirect3DSurface8* source,
+                                  Dxt1Alpha dxt1_alpha) {
+  if (destination == nullptr || source == nullptr) return D3DERR_INVALIDCALL;
   D3DSURFACE_DESC to{};
   D3DSURFACE_DESC from{};
   HRESULT result = destination->table->GetDesc(destination, &to);
@@ -74,7 +89,7 @@ HRESULT QELT_STDCALL LoadSurfaceFromSurface(IDirect3DSurface8* destination, cons
     dxt::encode_image(block, static_cast<const unsigned char*>(pixels.pBits), pixels.Pitch,
                       source_bytes, static_cast<int>(to.Width), static_cast<int>(to.Height),
                       static_cast<unsigned char*>(blocks.pBits), blocks.Pitch,
-                      block == dxt::Format::DXT1 && source_bytes == 4);
+                      block == dxt::Format::DXT1 && punch_through(dxt1_alpha, source_bytes));
   }
   destination->table->UnlockRect(destination);
   source->table->UnlockRect(source);

@@ -1,0 +1,280 @@
+// The upload body: which calls are compressed and how, which go on to the driver's glTexImage2D,
+// what reaches glCompressedTexImage2DARB, and that concurrent uploads each get their own blocks.
+#include "texture_upload.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "counting_allocator.h"
+#include "dispatch_tables.h"
+#include "dxt_encoder.h"
+
+namespace qelt {
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+constexpr GLenum kTexture2D = 0x0DE1;
+constexpr GLenum kLuminance = 0x1909;
+constexpr GLenum kFloat = 0x1406;
+constexpr GLint kRgba8 = 0x8058;
+
+struct Upload {  // what glCompressedTexImage2DARB received
+  GLenum target, internal_format;
+  GLint level, border;
+  GLsizei width, height, size;
+  Bytes blocks;
+};
+struct Passed {  // what the driver's glTexImage2D received
+  unsigned table;
+  GLenum target, format, type;
+  GLint level, internal_format, border;
+  GLsizei width, height;
+  const GLvoid* pixels;
+};
+
+thread_local std::vector<Upload> t_uploads;
+thread_local std::vector<Passed> t_passed;
+int g_lookups = 0;
+bool g_answer_null = false;
+
+void QELT_GLAPI compressed_entry(GLenum target, GLint level, GLenum internal_format, GLsizei width,
+                                 GLsizei height, GLint border, GLsizei size, const GLvoid* data) {
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  t_uploads.push_back({target, internal_format, level, border, width, height, size,
+                       Bytes(bytes, bytes + size)});
+}
+
+void* QELT_GLAPI lookup(const char* name) {
+  ++g_lookups;
+  EXPECT_STREQ(name, "glCompressedTexImage2DARB");
+  return g_answer_null ? nullptr : reinterpret_cast<void*>(&compressed_entry);
+}
+
+template <unsigned Table>
+void QELT_GLAPI driver_tex_image(GLenum target, GLint level, GLint internal_format, GLsizei width,
+                                 GLsizei height, GLint border, GLenum format, GLenum type,
+                                 const GLvoid* pixels) {
+  t_passed.push_back(
+      {Table, target, format, type, level, internal_format, border, width, height, pixels});
+}
+
+class TextureUpload : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    t_uploads.clear();
+    t_passed.clear();
+    g_lookups = 0;
+    g_answer_null = false;
+  }
+  void upload(GLint internal_format, GLenum format, GLsizei width, GLsizei height,
+              const void* pixels, GLenum type = kGlUnsignedByte) {
+    uploader_.upload(&driver_tex_image<0>, kTexture2D, 2, internal_format, width, height, 0,
+                     format, type, pixels);
+  }
+  TextureUploader uploader_{&lookup};
+};
+
+// A test image: `channels` bytes per pixel, varied enough to give every block several colours.
+Bytes image(int width, int height, int channels, unsigned seed) {
+  Bytes pixels(std::size_t(width) * height * channels);
+  for (std::size_t i = 0; i < pixels.size(); ++i)
+    pixels[i] = static_cast<unsigned char>((i * 37 + seed * 101 + (i / channels) * 13) & 0xFF);
+  return pixels;
+}
+
+TEST_F(TextureUpload, RoutesEachCallByItsFormats) {
+  struct Case {
+    GLint internal_format;
+    GLenum format, type;
+    GLsizei width, height;
+    bool compressed;
+    GLint sent_format;  // internal format the driver receives
+    GLsizei size;       // compressed image size
+  } const cases[] = {
+      {kGlRgbS3tc, kGlRgba, kGlUnsignedByte, 4, 4, true, kGlCompressedRgbDxt1, 8},
+      {kGlRgb4S3tc, kGlRgb, kGlUnsignedByte, 8, 4, true, kGlCompressedRgbDxt1, 16},
+      {kGlRgbaS3tc, kGlBgraExt, kGlUnsignedByte, 4, 4, true, kGlCompressedRgbaDxt3, 16},
+      {kGlRgba4S3tc, kGlRgba, kFloat, 4, 4, false, kGlCompressedRgbaDxt3, 0},
+      {kGlCompressedRgbaDxt1, kGlRgba, kGlUnsignedByte, 4, 4, true, kGlCompressedRgbaDxt1, 8},
+      {kGlCompressedRgbaDxt3, kGlBgrExt, kGlUnsignedByte, 4, 8, true, kGlCompressedRgbaDxt3, 32},
+      {kGlCompressedRgbaDxt5, kGlRgba, kGlUnsignedByte, 256, 256, true, kGlCompressedRgbaDxt5, 65536},
+      {kGlCompressedRgbDxt1, kGlRgb, kGlUnsignedByte, 1, 1, true, kGlCompressedRgbDxt1, 8},
+      {kGlCompressedRgbaDxt5, kGlRgba, kGlUnsignedByte, 2, 2, true, kGlCompressedRgbaDxt5, 16},
+      {kGlCompressedRgbaDxt5, kGlRgba, kGlUnsignedByte, 6, 5, true, kGlCompressedRgbaDxt5, 64},
+      {kRgba8, kGlRgba, kGlUnsignedByte, 4, 4, false, kRgba8, 0},
+      {kGlCompressedRgbDxt1, kLuminance, kGlUnsignedByte, 4, 4, false, kGlCompressedRgbDxt1, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::hex << c.internal_format << " " << c.format);
+    SetUp();
+    Bytes pixels = image(c.width, c.height, 4, 1);
+    upload(c.internal_format, c.format, c.width, c.height, pixels.data(), c.type);
+    if (c.compressed) {
+      ASSERT_EQ(t_uploads.size(), 1u);
+      EXPECT_TRUE(t_passed.empty());
+      const Upload& sent = t_uploads[0];
+      EXPECT_EQ(sent.target, kTexture2D);
+      EXPECT_EQ(sent.level, 2);
+      EXPECT_EQ(sent.internal_format, GLenum(c.sent_format));
+      EXPECT_EQ(sent.width, c.width);
+      EXPECT_EQ(sent.height, c.height);
+      EXPECT_EQ(sent.size, c.size);
+    } else {
+      EXPECT_TRUE(t_uploads.empty());
+      ASSERT_EQ(t_passed.size(), 1u);
+      const Passed& sent = t_passed[0];
+      EXPECT_EQ(sent.internal_format, c.sent_format);
+      EXPECT_EQ(sent.format, c.format);
+      EXPECT_EQ(sent.type, c.type);
+      EXPECT_EQ(sent.width, c.width);
+      EXPECT_EQ(sent.pixels, pixels.data());
+    }
+  }
+}
+
+TEST_F(TextureUpload, UnsafeCallsGoToTheDriverUnchanged) {
+  Bytes pixels = image(4, 4, 4, 2);
+  struct Case {
+    const char* what;
+    GLsizei width, height;
+    const void* pixels;
+  } const cases[] = {
+      {"no pixels", 4, 4, nullptr},
+      {"no width", 0, 4, pixels.data()},
+      {"negative height", 4, -1, pixels.data()},
+      {"byte count beyond 32 bits", 65536, 65536, pixels.data()},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SetUp();
+    upload(kGlRgbaS3tc, kGlRgba, c.width, c.height, c.pixels);
+    EXPECT_TRUE(t_uploads.empty());
+    ASSERT_EQ(t_passed.size(), 1u);
+    EXPECT_EQ(t_passed[0].internal_format, kGlCompressedRgbaDxt3);
+    EXPECT_EQ(t_passed[0].height, c.height);
+  }
+
+  SetUp();
+  {
+    CountingAllocator refusing;
+    refusing.refuse_from = 1;
+    TextureUploader starved(&lookup);
+    starved.upload(&driver_tex_image<0>, kTexture2D, 0, kGlCompressedRgbaDxt5, 64, 64, 0,
+                   kGlRgba, kGlUnsignedByte, image(64, 64, 4, 3).data());
+  }
+  EXPECT_TRUE(t_uploads.empty());
+  EXPECT_EQ(t_passed.size(), 1u) << "a failed allocation";
+}
+
+TEST_F(TextureUpload, UploadEntryIsLookedUpOncePerProcessEvenWhenAbsent) {
+  Bytes pixels = image(8, 8, 3, 4);
+  for (bool absent : {false, true}) {
+    SCOPED_TRACE(absent ? "absent" : "present");
+    SetUp();
+    g_answer_null = absent;
+    TextureUploader uploader(&lookup);
+    for (int i = 0; i < 3; ++i)
+      uploader.upload(&driver_tex_image<0>, kTexture2D, 0, kGlCompressedRgbDxt1, 8, 8, 0, kGlRgb,
+                      kGlUnsignedByte, pixels.data());
+    EXPECT_EQ(g_lookups, 1);
+    EXPECT_EQ(t_uploads.size(), absent ? 0u : 3u);
+    EXPECT_EQ(t_passed.size(), absent ? 3u : 0u);
+  }
+}
+
+// In three-colour DXT1 blocks index 3 is transparent (RGBA reading) or black (RGB reading).
+bool uses_index_3_of_three_colours(const Bytes& blocks) {
+  for (std::size_t at = 0; at + 8 <= blocks.size(); at += 8) {
+    unsigned c0 = blocks[at] | blocks[at + 1] << 8, c1 = blocks[at + 2] | blocks[at + 3] << 8;
+    if (c0 > c1) continue;
+    for (int i = 0; i < 16; ++i)
+      if (((blocks[at + 4 + i / 4] >> (2 * (i % 4))) & 3) == 3) return true;
+  }
+  return false;
+}
+
+TEST_F(TextureUpload, Dxt1FollowsTheReadingTheApplicationAskedFor) {
+  // RGBA DXT1 of opaque dark pixels: none may turn transparent.
+  Bytes dark(16 * 16 * 3);
+  for (std::size_t i = 0; i < dark.size(); ++i) dark[i] = static_cast<unsigned char>((i * 7) % 24);
+  upload(kGlCompressedRgbaDxt1, kGlRgb, 16, 16, dark.data());
+  // RGB DXT1 of bright pixels whose alpha is 0: their colours stay, none turns black.
+  Bytes bright = image(16, 16, 4, 5);
+  for (std::size_t i = 0; i < bright.size(); i += 4) {
+    bright[i] |= 0x80;
+    bright[i + 3] = 0;
+  }
+  upload(kGlCompressedRgbDxt1, kGlRgba, 16, 16, bright.data());
+  ASSERT_EQ(t_uploads.size(), 2u);
+  EXPECT_FALSE(uses_index_3_of_three_colours(t_uploads[0].blocks));
+  EXPECT_FALSE(uses_index_3_of_three_colours(t_uploads[1].blocks));
+}
+
+TEST_F(TextureUpload, MipmapChainAllocatesOnlyForItsFirstLevel) {
+  CountingAllocator counter;
+  TextureUploader uploader(&lookup);
+  Bytes level0 = image(256, 256, 4, 6), level1 = image(128, 128, 4, 7);
+  uploader.upload(&driver_tex_image<0>, kTexture2D, 0, kGlCompressedRgbaDxt5, 256, 256, 0, kGlRgba,
+                  kGlUnsignedByte, level0.data());
+  std::size_t after_first = counter.allocated.size();
+  uploader.upload(&driver_tex_image<0>, kTexture2D, 1, kGlCompressedRgbaDxt5, 128, 128, 0, kGlRgba,
+                  kGlUnsignedByte, level1.data());
+  EXPECT_EQ(counter.allocated.size(), after_first);
+  ASSERT_EQ(t_uploads.size(), 2u);
+  EXPECT_EQ(t_uploads[1].size, 16384);
+}
+
+TEST(TextureUploadRoute, CallsThatAreNotCompressedGoToTheirOwnTable) {
+  DispatchWord table0[kDispatchWords] = {}, table1[kDispatchWords] = {};
+  table0[kTexImage2DWord] = reinterpret_cast<DispatchWord>(&driver_tex_image<0>);
+  table1[kTexImage2DWord] = reinterpret_cast<DispatchWord>(&driver_tex_image<1>);
+  fill_dispatch_copies(table0, table1);
+  t_passed.clear();
+  for (unsigned table : {1u, 0u, 1u})
+    upload_texture(table, kTexture2D, 0, kRgba8, 4, 4, 0, kGlRgba, kGlUnsignedByte, nullptr);
+  ASSERT_EQ(t_passed.size(), 3u);
+  EXPECT_EQ(t_passed[0].table, 1u);
+  EXPECT_EQ(t_passed[1].table, 0u);
+  EXPECT_EQ(t_passed[2].table, 1u);
+}
+
+// Uploads from several threads share the surfaces; each must still get the blocks of its own image.
+TEST_F(TextureUpload, ConcurrentUploadsEachSendTheirOwnBlocks) {
+  constexpr int kThreads = 4, kUploads = 200;
+  std::vector<int> mismatches(kThreads, 0), sent(kThreads, 0);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < kUploads; ++i) {
+        int size = 4 << (i % 3);
+        Bytes pixels = image(size, size, 4, unsigned(t * kUploads + i));
+        GLint internal = i % 2 ? kGlCompressedRgbaDxt5 : kGlCompressedRgbaDxt1;
+        t_uploads.clear();
+        upload(internal, kGlBgraExt, size, size, pixels.data());
+        if (t_uploads.size() != 1) {
+          ++mismatches[t];
+          continue;
+        }
+        dxt::Format f = i % 2 ? dxt::Format::DXT5 : dxt::Format::DXT1;
+        Bytes expected(t_uploads[0].blocks.size());
+        dxt::encode_image(f, pixels.data(), size * 4, 4, size, size, expected.data(),
+                          (size / 4) * int(dxt::block_bytes(f)), f == dxt::Format::DXT1);
+        mismatches[t] += t_uploads[0].blocks != expected;
+        ++sent[t];
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (int t = 0; t < kThreads; ++t) {
+    EXPECT_EQ(sent[t], kUploads) << "thread " << t;
+    EXPECT_EQ(mismatches[t], 0) << "thread " << t;
+  }
+}
+
+}  // namespace
+}  // namespace qelt
