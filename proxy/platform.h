@@ -17,6 +17,11 @@ struct Platform {
   unsigned (*system_directory)(char* buffer, unsigned capacity);
   // One line for the debugger output channel.
   void (*debug_output)(const char* line);
+  // Runs body(context) under a structured-exception guard: false when a processor exception
+  // (an access violation, say) stopped it, true when it ran to its end.
+  bool (*guarded)(void (*body)(void* context), void* context);
+  // Keeps `module` loaded for the rest of the process.
+  void (*pin_module)(Module module);
 };
 
 #ifdef _WIN32

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "guarded_run.h"
 #include "platform.h"
 
 namespace qelt {
@@ -19,8 +20,18 @@ unsigned system_directory(char* buffer, unsigned capacity) {
 
 void debug_output(const char* line) { OutputDebugStringA(line); }
 
+bool guarded(void (*body)(void*), void* context) { return qelt_guarded_run(body, context) != 0; }
+
+// One more reference through the module's own path, never released; the pinning flag of
+// GetModuleHandleEx does not exist on the older systems.
+void pin_module(Module module) {
+  char path[MAX_PATH];
+  DWORD length = GetModuleFileNameA(static_cast<HMODULE>(module), path, MAX_PATH);
+  if (length != 0 && length < MAX_PATH) LoadLibraryA(path);
+}
+
 constexpr Platform kSystem = {load_library, free_library, find_symbol, system_directory,
-                              debug_output};
+                              debug_output,  guarded,      pin_module};
 
 }  // namespace
 

@@ -9,7 +9,8 @@ namespace qelt::testing {
 FakePlatform* FakePlatform::current_ = nullptr;
 
 FakePlatform::FakePlatform()
-    : platform_{load_library, free_library, find_symbol, system_directory, debug_output} {
+    : platform_{load_library, free_library,  find_symbol, system_directory,
+                debug_output, guarded, pin_module} {
   current_ = this;
 }
 
@@ -25,9 +26,15 @@ void FakePlatform::remove_symbol(Module module, const std::string& symbol) {
   missing_[module].insert(symbol);
 }
 
+void FakePlatform::place_symbol(Module module, const std::string& symbol, void* address) {
+  placed_[{module, symbol}] = address;
+}
+
 void* FakePlatform::symbol(Module module, const std::string& symbol) const {
   auto missing = missing_.find(module);
   if (missing != missing_.end() && missing->second.count(symbol) != 0) return nullptr;
+  auto placed = placed_.find({module, symbol});
+  if (placed != placed_.end()) return placed->second;
   // Distinct, recognisable per module and name; never called.
   auto offset = std::hash<std::string>{}(symbol) % 0xFFF0 + 1;
   return reinterpret_cast<void*>(reinterpret_cast<std::uintptr_t>(module) + offset);
@@ -59,5 +66,13 @@ unsigned FakePlatform::system_directory(char* buffer, unsigned capacity) {
 }
 
 void FakePlatform::debug_output(const char* line) { current_->messages.push_back(line); }
+
+bool FakePlatform::guarded(void (*body)(void*), void* context) {
+  if (current_->guard_faults) return false;
+  body(context);
+  return true;
+}
+
+void FakePlatform::pin_module(Module module) { current_->pinned.push_back(module); }
 
 }  // namespace qelt::testing

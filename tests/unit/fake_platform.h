@@ -22,6 +22,9 @@ class FakePlatform {
   Module add_module(std::vector<std::string> names);
   void remove_symbol(Module module, const std::string& symbol);
 
+  // Gives `symbol` of `module` exactly this address.
+  void place_symbol(Module module, const std::string& symbol, void* address);
+
   // The address `module` gives for `symbol`, or null if it has none.
   void* symbol(Module module, const std::string& symbol) const;
 
@@ -34,6 +37,8 @@ class FakePlatform {
   std::vector<Module> frees;           // every release, in order
   std::vector<std::string> messages;   // debugger channel lines
   std::map<Module, int> references;    // loads minus frees, per module
+  bool guard_faults = false;           // the guarded body stops at once, as on a fault
+  std::vector<Module> pinned;          // every module pinned, in order
 
  private:
   static Module load_library(const char* name);
@@ -41,11 +46,14 @@ class FakePlatform {
   static void* find_symbol(Module module, const char* name);
   static unsigned system_directory(char* buffer, unsigned capacity);
   static void debug_output(const char* line);
+  static bool guarded(void (*body)(void*), void* context);
+  static void pin_module(Module module);
 
   static FakePlatform* current_;
   Platform platform_;
   std::map<std::string, Module> files_;
   std::map<Module, std::set<std::string>> missing_;
+  std::map<std::pair<Module, std::string>, void*> placed_;
   unsigned next_module_ = 1;
 };
 
