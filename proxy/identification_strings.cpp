@@ -20,8 +20,8 @@ constexpr char kPalettedTexture[] = "GL_EXT_paletted_texture";
 }  // namespace
 
 IdentificationStrings::~IdentificationStrings() {
-  for (Entry& entry : entries_)
-    if (entry.copy != nullptr) release_(entry.copy);
+  for (auto& per_name : copies_)
+    for (Copy& copy : per_name) release_(copy.text);
 }
 
 const GLubyte* IdentificationStrings::get(GetStringFunction driver, GLenum name) {
@@ -30,16 +30,12 @@ const GLubyte* IdentificationStrings::get(GetStringFunction driver, GLenum name)
   const char* text = reinterpret_cast<const char*>(underlying);
   unsigned index = name - GL_VENDOR;
 
-  std::lock_guard<std::mutex> hold(lock_);
-  Entry& entry = entries_[index];
-  if (entry.copy != nullptr && entry.key != underlying) {
-    release_(entry.copy);
-    entry.copy = nullptr;
-  }
-  entry.key = underlying;
-  if (entry.copy != nullptr) return reinterpret_cast<const GLubyte*>(entry.copy);
-
   if (name == GL_EXTENSIONS && std::strstr(text, kPalettedTexture) != nullptr) return underlying;
+
+  std::lock_guard<std::mutex> hold(lock_);
+  std::vector<Copy>& per_name = copies_[index];
+  for (const Copy& copy : per_name)
+    if (copy.key == underlying) return reinterpret_cast<const GLubyte*>(copy.text);
 
   std::size_t length = std::strlen(text);
   std::size_t appended = std::strlen(kAppended[index]);
@@ -47,7 +43,7 @@ const GLubyte* IdentificationStrings::get(GetStringFunction driver, GLenum name)
   if (copy == nullptr) return underlying;
   std::memcpy(copy, text, length);
   std::memcpy(copy + length, kAppended[index], appended + 1);
-  entry.copy = copy;
+  per_name.push_back({underlying, copy});
   return reinterpret_cast<const GLubyte*>(copy);
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <mutex>
+#include <vector>
 
 #include "gl_types.h"
 
@@ -20,20 +21,21 @@ class IdentificationStrings {
   IdentificationStrings(const IdentificationStrings&) = delete;
   IdentificationStrings& operator=(const IdentificationStrings&) = delete;
 
-  // Calls the driver's glGetString and returns its string, augmented for the four names. A copy
-  // is handed out again as long as the driver keeps returning the same pointer for that name.
+  // Calls the driver's glGetString and returns its string, augmented for the four names. There is
+  // one copy per name and driver pointer, made the first time the driver returns that pointer and
+  // kept as long as this object lives: a caller may still be reading a copy handed out earlier.
   const GLubyte* get(GetStringFunction driver, GLenum name);
 
  private:
-  struct Entry {
-    char* copy = nullptr;
-    const GLubyte* key = nullptr;
+  struct Copy {
+    const GLubyte* key;  // the driver's string it was made from
+    char* text;
   };
 
   Allocate allocate_;
   Release release_;
-  std::mutex lock_;  // held only around the compare and replace of an entry
-  Entry entries_[4];
+  std::mutex lock_;  // held around the search and the making of a copy
+  std::vector<Copy> copies_[4];
 };
 
 // The routine behind both glGetString hooks: `table` names the dispatch table the call came in on.
