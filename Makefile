@@ -24,7 +24,7 @@ test: build
 	@bash scripts/run_tiers.sh
 
 demo:
-	@bash scripts/bootstrap.sh
+	@bash scripts/bootstrap.sh demo
 	@cmake --preset win64 >/dev/null
 	@cmake --build --preset win64 -j $(JOBS) --target gl_demo qeltogl standin_icd
 	@bash scripts/demo.sh

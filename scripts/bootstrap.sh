@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build and the test tiers need from Debian's registry, skipping what is there.
-# Usage: scripts/bootstrap.sh [bench]   (bench adds the benchmark's reference encoders and corpus)
+# Usage: scripts/bootstrap.sh [bench|demo]   (bench adds the benchmark's reference encoders, demo
+# the packages holding the demo's images)
 set -euo pipefail
 
 packages=(
@@ -11,10 +12,12 @@ packages=(
   wine64                               # runs the 64-bit Windows tests
   googletest                           # sources built by every tier
   xvfb imagemagick                     # screenshots of the property page
+  libstb-dev                           # image files in the demo client and the benchmark
 )
-if [[ "${1:-}" == bench ]]; then
-  packages+=(libstb-dev libsquish-dev)
-fi
+case "${1:-}" in
+  bench) packages+=(libsquish-dev) ;;
+  demo) packages+=(mate-backgrounds neverball-data) ;;  # the demo's photograph and game texture
+esac
 
 missing=()
 for package in "${packages[@]}"; do

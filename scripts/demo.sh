@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Lays out an application folder with the 64-bit proxy as opengl32.dll beside the stand-in vendor
-# driver qelticd.dll, and runs the demo client there under wine64.
+# driver qelticd.dll, and runs the demo client there under wine64: the forwarded calls, then a
+# photograph and a game texture with alpha uploaded as S3TC (results in build/win64/demo/out).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bin=build/win64/bin
@@ -9,6 +10,8 @@ mkdir -p "$demo"
 cp "$bin/gl_demo.exe" "$demo/gl_demo.exe"
 cp "$bin/qeltogl.dll" "$demo/opengl32.dll"
 cp "$bin/standin_icd.dll" "$demo/qelticd.dll"
+photograph=/usr/share/backgrounds/mate/nature/LadyBird.jpg           # mate-backgrounds
+game_texture=/usr/share/games/neverball/textures/mtrl/goal-special.png  # neverball-data, with alpha
 echo "== demo: the 64-bit proxy under wine64, forwarding to the stand-in driver =="
 cd "$demo"
-../wine-run.sh gl_demo.exe
+../wine-run.sh gl_demo.exe "Z:$photograph" "Z:$game_texture"

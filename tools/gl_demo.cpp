@@ -1,16 +1,25 @@
 // A small OpenGL client linked against opengl32.dll. Started from a folder that holds the proxy as
 // opengl32.dll beside the stand-in vendor driver qelticd.dll, it makes calls from each family and
-// prints what reached the driver through the proxy.
+// prints what reached the driver through the proxy. Then it uploads each image named on its command
+// line through glTexImage2D asking for DXT1, DXT3 and DXT5, and writes what the driver received as
+// a .dds file and a decoded .png under out\, with size, PSNR and upload time.
 #include <windows.h>
 #include <GL/gl.h>
 
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <string>
 
+#include "dxt_files.h"
 #include "standin_log.h"
+
+#define STB_IMAGE_IMPLEMENTATION
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#include <stb_image.h>
+#include <stb_image_write.h>
 
 namespace {
 
@@ -53,9 +62,81 @@ std::string format(const char* pattern, ...) {
   return text;
 }
 
+// PSNR of the colour of the pixels the source shows (alpha of at least 128), and the alpha RMSE.
+void compare(const unsigned char* source, const std::vector<unsigned char>& decoded,
+             std::size_t pixels, double& psnr, double& alpha_rmse) {
+  double colour_error = 0, alpha_error = 0;
+  std::size_t shown = 0;
+  for (std::size_t i = 0; i < pixels; ++i) {
+    const unsigned char* s = source + 4 * i;
+    const unsigned char* d = &decoded[4 * i];
+    alpha_error += double(s[3] - d[3]) * (s[3] - d[3]);
+    if (s[3] < 128) continue;
+    ++shown;
+    for (int c = 0; c < 3; ++c) colour_error += double(s[c] - d[c]) * (s[c] - d[c]);
+  }
+  double mse = shown ? colour_error / (3.0 * shown) : 0;
+  psnr = mse > 0 ? 10 * std::log10(255.0 * 255.0 / mse) : 99;
+  alpha_rmse = std::sqrt(alpha_error / double(pixels));
+}
+
+std::string base_name(const std::string& path) {
+  std::string name = path.substr(path.find_last_of("/\\") + 1);
+  return name.substr(0, name.find_last_of('.'));
+}
+
+// Uploads one image three times through glTexImage2D and reports what the driver got each time.
+void compress_through_the_driver(const char* path) {
+  int width = 0, height = 0, channels = 0;
+  unsigned char* rgba = stbi_load(path, &width, &height, &channels, 4);
+  if (rgba == nullptr) {
+    std::printf("%s: cannot read (%s)\n", path, stbi_failure_reason());
+    return;
+  }
+  std::printf("\n%s: %d x %d, %d channels\n", path, width, height, channels);
+  struct Format {
+    GLint internal_format;
+    DxtKind kind;
+    const char* name;
+  } const formats[] = {
+      {channels == 4 ? 0x83F1 : 0x83F0, DxtKind::kDxt1, "dxt1"},
+      {0x83F2, DxtKind::kDxt3, "dxt3"},
+      {0x83F3, DxtKind::kDxt5, "dxt5"},
+  };
+  LARGE_INTEGER frequency, start, stop;
+  QueryPerformanceFrequency(&frequency);
+  for (const Format& f : formats) {
+    unsigned before = call_count();
+    QueryPerformanceCounter(&start);
+    glTexImage2D(GL_TEXTURE_2D, 0, f.internal_format, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                 rgba);
+    QueryPerformanceCounter(&stop);
+    const StandInCall* upload = nullptr;
+    for (unsigned i = before; i < call_count(); ++i)
+      if (std::strcmp(call_at(i)->name, "glCompressedTexImage2DARB") == 0) upload = call_at(i);
+    if (upload == nullptr || upload->data == nullptr) {
+      std::printf("  %s: the driver received no compressed image\n", f.name);
+      continue;
+    }
+    std::string out = "out\\" + base_name(path) + "-" + f.name;
+    write_dds(out + ".dds", f.kind, upload->data, upload->data_size, width, height);
+    std::vector<unsigned char> decoded =
+        decode_dxt(f.kind, upload->data, width, height, f.internal_format == 0x83F0);
+    stbi_write_png((out + ".png").c_str(), width, height, 4, decoded.data(), width * 4);
+    double psnr = 0, alpha_rmse = 0;
+    compare(rgba, decoded, std::size_t(width) * height, psnr, alpha_rmse);
+    double ms = 1000.0 * double(stop.QuadPart - start.QuadPart) / double(frequency.QuadPart);
+    std::printf("  %s (0x%X): %8u bytes, colour PSNR %6.2f dB, alpha RMSE %5.2f, upload %7.2f ms"
+                " -> %s.dds/.png\n",
+                f.name, unsigned(f.internal_format), upload->data_size, psnr, alpha_rmse, ms,
+                out.c_str());
+  }
+  stbi_image_free(rgba);
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
   char path[MAX_PATH] = "";
   GetModuleFileNameA(GetModuleHandleA("opengl32.dll"), path, MAX_PATH);
   std::printf("opengl32.dll loaded from %s\n", path);
@@ -118,5 +199,11 @@ int main() {
        [](const StandInCall& c) { return format("%u", unsigned(c.args[0])); });
 
   std::printf("\n%u calls reached the driver\n", call_count());
+
+  if (argc > 1) {
+    std::printf("\nS3TC uploads through glTexImage2D, compressed on the way by the proxy:\n");
+    CreateDirectoryA("out", nullptr);
+    for (int i = 1; i < argc; ++i) compress_through_the_driver(argv[i]);
+  }
   return 0;
 }
