@@ -61,8 +61,8 @@ void check_and_hook(void* context) {
     return;
   fill_dispatch_copies(const_cast<const DispatchWord*>(tables[0]),
                        const_cast<const DispatchWord*>(tables[1]));
-  run.written = true;
   tables[0][kGetStringWord] = word_of(reinterpret_cast<const void*>(&qelt_get_string_hook0));
+  run.written = true;
   tables[1][kGetStringWord] = word_of(reinterpret_cast<const void*>(&qelt_get_string_hook1));
   tables[0][kTexImage2DWord] = word_of(reinterpret_cast<const void*>(&qelt_tex_image_2d_hook0));
   tables[1][kTexImage2DWord] = word_of(reinterpret_cast<const void*>(&qelt_tex_image_2d_hook1));

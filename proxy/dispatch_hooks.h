@@ -16,6 +16,8 @@ namespace qelt {
 constexpr std::uintptr_t kReferenceFromNewList = 0x64D0;
 constexpr std::uintptr_t kVersionTagOffset = 0x2A1C8;
 constexpr char kVersionTag[] = "/ICD (Jan 16 2001)";  // compared with its terminating zero
+// 1640 bytes apart: 407 four-byte words fit; with 8-byte words (64-bit builds, met only by the
+// stand-in driver) table 1 begins inside table 0, whose words 205 on are table 1's first ones.
 constexpr std::uintptr_t kTableOffsets[kDispatchTables] = {0xF70C0, 0xF7728};
 constexpr DispatchWord kTableEntryCount = 336;  // word 0 of each table
 

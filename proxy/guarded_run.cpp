@@ -4,8 +4,11 @@ extern "C" char qelt_guard_recover[];  // in guarded_run_<architecture>.S
 
 extern "C" EXCEPTION_DISPOSITION qelt_guard_handler(EXCEPTION_RECORD* record, void* frame,
                                                     CONTEXT* context, void*) {
-  // During an unwind past the guard there is nothing to do.
-  if (record->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND))
+  // Only errors the body may survive are caught: nothing during an unwind past the guard, nothing
+  // that cannot be continued, and no informational or warning exception (the debugger output
+  // channel raises one for every line).
+  const DWORD ignored = EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND | EXCEPTION_NONCONTINUABLE;
+  if ((record->ExceptionFlags & ignored) != 0 || (record->ExceptionCode & 0xC0000000) != 0xC0000000)
     return ExceptionContinueSearch;
 #if defined(__x86_64__)
   // The establisher frame is the guard's stack pointer after its prologue.

@@ -1,7 +1,7 @@
 /* int qelt_guarded_run(void (*body)(void*), void* context)
    Its unwind data names qelt_guard_handler as exception handler. On an exception the handler
    resumes at qelt_guard_recover with the stack pointer as it was after the prologue, so the
-   epilogue restores the callee-saved registers saved here. */
+   epilogue restores the callee-saved registers saved here, xmm6-xmm15 included. */
   .text
   .globl qelt_guarded_run
   .globl qelt_guard_recover
@@ -24,8 +24,28 @@ qelt_guarded_run:
   .seh_pushreg %r14
   push %r15
   .seh_pushreg %r15
-  sub $40, %rsp
-  .seh_stackalloc 40
+  sub $200, %rsp
+  .seh_stackalloc 200
+  movaps %xmm6, 32(%rsp)
+  .seh_savexmm %xmm6, 32
+  movaps %xmm7, 48(%rsp)
+  .seh_savexmm %xmm7, 48
+  movaps %xmm8, 64(%rsp)
+  .seh_savexmm %xmm8, 64
+  movaps %xmm9, 80(%rsp)
+  .seh_savexmm %xmm9, 80
+  movaps %xmm10, 96(%rsp)
+  .seh_savexmm %xmm10, 96
+  movaps %xmm11, 112(%rsp)
+  .seh_savexmm %xmm11, 112
+  movaps %xmm12, 128(%rsp)
+  .seh_savexmm %xmm12, 128
+  movaps %xmm13, 144(%rsp)
+  .seh_savexmm %xmm13, 144
+  movaps %xmm14, 160(%rsp)
+  .seh_savexmm %xmm14, 160
+  movaps %xmm15, 176(%rsp)
+  .seh_savexmm %xmm15, 176
   .seh_endprologue
   .seh_handler qelt_guard_handler, @except
   mov %rcx, %rax
@@ -33,7 +53,17 @@ qelt_guarded_run:
   call *%rax
   mov $1, %eax
 1:
-  add $40, %rsp
+  movaps 32(%rsp), %xmm6
+  movaps 48(%rsp), %xmm7
+  movaps 64(%rsp), %xmm8
+  movaps 80(%rsp), %xmm9
+  movaps 96(%rsp), %xmm10
+  movaps 112(%rsp), %xmm11
+  movaps 128(%rsp), %xmm12
+  movaps 144(%rsp), %xmm13
+  movaps 160(%rsp), %xmm14
+  movaps 176(%rsp), %xmm15
+  add $200, %rsp
   pop %r15
   pop %r14
   pop %r13

@@ -43,7 +43,12 @@ const GLubyte* IdentificationStrings::get(GetStringFunction driver, GLenum name)
   if (copy == nullptr) return underlying;
   std::memcpy(copy, text, length);
   std::memcpy(copy + length, kAppended[index], appended + 1);
-  per_name.push_back({underlying, copy});
+  try {
+    per_name.push_back({underlying, copy});
+  } catch (...) {  // no room to remember it: the driver's own string, nothing thrown at the caller
+    release_(copy);
+    return underlying;
+  }
   return reinterpret_cast<const GLubyte*>(copy);
 }
 

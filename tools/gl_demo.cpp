@@ -180,9 +180,20 @@ int main(int argc, char** argv) {
                        int(c.args[5]), unsigned(c.args[6]), unsigned(c.args[7]),
                        c.args[8] == reinterpret_cast<std::uintptr_t>(pixels) ? "pixels" : "?");
        });
-  show("glGetString(GL_VENDOR)",
-       [] { return format(" = \"%s\"", reinterpret_cast<const char*>(glGetString(GL_VENDOR))); },
-       [](const StandInCall& c) { return format("0x%X", unsigned(c.args[0])); });
+  // The GL strings as an application sees them: the proxy hooks the stand-in's own glGetString.
+  const struct {
+    GLenum name;
+    const char* label;
+  } strings[] = {{GL_VENDOR, "glGetString(GL_VENDOR)"},
+                 {GL_RENDERER, "glGetString(GL_RENDERER)"},
+                 {GL_VERSION, "glGetString(GL_VERSION)"},
+                 {GL_EXTENSIONS, "glGetString(GL_EXTENSIONS)"}};
+  for (const auto& string : strings) {
+    GLenum name = string.name;
+    show(string.label,
+         [name] { return format(" = \"%s\"", reinterpret_cast<const char*>(glGetString(name))); },
+         [](const StandInCall& c) { return format("0x%X", unsigned(c.args[0])); });
+  }
   show("wglGetProcAddress(\"glCompressedTexImage2DARB\")",
        [] {
          return format(" = %s", wglGetProcAddress("glCompressedTexImage2DARB") ? "an address"

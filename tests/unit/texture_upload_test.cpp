@@ -37,15 +37,21 @@ struct Passed {  // what the driver's glTexImage2D received
   const GLvoid* pixels;
 };
 
-thread_local std::vector<Upload> t_uploads;
-thread_local std::vector<Passed> t_passed;
+// One record per thread: the main thread uses slot 0, the stress test's threads the others. Only a
+// plain index is thread-local (objects with destructors there are fragile under 32-bit Wine).
+constexpr int kSlots = 5;
+std::vector<Upload> g_uploads[kSlots];
+std::vector<Passed> g_passed[kSlots];
+thread_local int t_slot = 0;
+std::vector<Upload>& uploads() { return g_uploads[t_slot]; }
+std::vector<Passed>& passed() { return g_passed[t_slot]; }
 int g_lookups = 0;
 bool g_answer_null = false;
 
 void QELT_GLAPI compressed_entry(GLenum target, GLint level, GLenum internal_format, GLsizei width,
                                  GLsizei height, GLint border, GLsizei size, const GLvoid* data) {
   const auto* bytes = static_cast<const unsigned char*>(data);
-  t_uploads.push_back({target, internal_format, level, border, width, height, size,
+  uploads().push_back({target, internal_format, level, border, width, height, size,
                        Bytes(bytes, bytes + size)});
 }
 
@@ -59,15 +65,15 @@ template <unsigned Table>
 void QELT_GLAPI driver_tex_image(GLenum target, GLint level, GLint internal_format, GLsizei width,
                                  GLsizei height, GLint border, GLenum format, GLenum type,
                                  const GLvoid* pixels) {
-  t_passed.push_back(
+  passed().push_back(
       {Table, target, format, type, level, internal_format, border, width, height, pixels});
 }
 
 class TextureUpload : public ::testing::Test {
  protected:
   void SetUp() override {
-    t_uploads.clear();
-    t_passed.clear();
+    uploads().clear();
+    passed().clear();
     g_lookups = 0;
     g_answer_null = false;
   }
@@ -115,9 +121,9 @@ TEST_F(TextureUpload, RoutesEachCallByItsFormats) {
     Bytes pixels = image(c.width, c.height, 4, 1);
     upload(c.internal_format, c.format, c.width, c.height, pixels.data(), c.type);
     if (c.compressed) {
-      ASSERT_EQ(t_uploads.size(), 1u);
-      EXPECT_TRUE(t_passed.empty());
-      const Upload& sent = t_uploads[0];
+      ASSERT_EQ(uploads().size(), 1u);
+      EXPECT_TRUE(passed().empty());
+      const Upload& sent = uploads()[0];
       EXPECT_EQ(sent.target, kTexture2D);
       EXPECT_EQ(sent.level, 2);
       EXPECT_EQ(sent.internal_format, GLenum(c.sent_format));
@@ -125,9 +131,9 @@ TEST_F(TextureUpload, RoutesEachCallByItsFormats) {
       EXPECT_EQ(sent.height, c.height);
       EXPECT_EQ(sent.size, c.size);
     } else {
-      EXPECT_TRUE(t_uploads.empty());
-      ASSERT_EQ(t_passed.size(), 1u);
-      const Passed& sent = t_passed[0];
+      EXPECT_TRUE(uploads().empty());
+      ASSERT_EQ(passed().size(), 1u);
+      const Passed& sent = passed()[0];
       EXPECT_EQ(sent.internal_format, c.sent_format);
       EXPECT_EQ(sent.format, c.format);
       EXPECT_EQ(sent.type, c.type);
@@ -153,10 +159,10 @@ TEST_F(TextureUpload, UnsafeCallsGoToTheDriverUnchanged) {
     SCOPED_TRACE(c.what);
     SetUp();
     upload(kGlRgbaS3tc, kGlRgba, c.width, c.height, c.pixels);
-    EXPECT_TRUE(t_uploads.empty());
-    ASSERT_EQ(t_passed.size(), 1u);
-    EXPECT_EQ(t_passed[0].internal_format, kGlCompressedRgbaDxt3);
-    EXPECT_EQ(t_passed[0].height, c.height);
+    EXPECT_TRUE(uploads().empty());
+    ASSERT_EQ(passed().size(), 1u);
+    EXPECT_EQ(passed()[0].internal_format, kGlCompressedRgbaDxt3);
+    EXPECT_EQ(passed()[0].height, c.height);
   }
 
   SetUp();
@@ -167,8 +173,8 @@ TEST_F(TextureUpload, UnsafeCallsGoToTheDriverUnchanged) {
     starved.upload(&driver_tex_image<0>, kTexture2D, 0, kGlCompressedRgbaDxt5, 64, 64, 0,
                    kGlRgba, kGlUnsignedByte, image(64, 64, 4, 3).data());
   }
-  EXPECT_TRUE(t_uploads.empty());
-  EXPECT_EQ(t_passed.size(), 1u) << "a failed allocation";
+  EXPECT_TRUE(uploads().empty());
+  EXPECT_EQ(passed().size(), 1u) << "a failed allocation";
 }
 
 TEST_F(TextureUpload, UploadEntryIsLookedUpOncePerProcessEvenWhenAbsent) {
@@ -182,8 +188,8 @@ TEST_F(TextureUpload, UploadEntryIsLookedUpOncePerProcessEvenWhenAbsent) {
       uploader.upload(&driver_tex_image<0>, kTexture2D, 0, kGlCompressedRgbDxt1, 8, 8, 0, kGlRgb,
                       kGlUnsignedByte, pixels.data());
     EXPECT_EQ(g_lookups, 1);
-    EXPECT_EQ(t_uploads.size(), absent ? 0u : 3u);
-    EXPECT_EQ(t_passed.size(), absent ? 3u : 0u);
+    EXPECT_EQ(uploads().size(), absent ? 0u : 3u);
+    EXPECT_EQ(passed().size(), absent ? 3u : 0u);
   }
 }
 
@@ -210,9 +216,9 @@ TEST_F(TextureUpload, Dxt1FollowsTheReadingTheApplicationAskedFor) {
     bright[i + 3] = 0;
   }
   upload(kGlCompressedRgbDxt1, kGlRgba, 16, 16, bright.data());
-  ASSERT_EQ(t_uploads.size(), 2u);
-  EXPECT_FALSE(uses_index_3_of_three_colours(t_uploads[0].blocks));
-  EXPECT_FALSE(uses_index_3_of_three_colours(t_uploads[1].blocks));
+  ASSERT_EQ(uploads().size(), 2u);
+  EXPECT_FALSE(uses_index_3_of_three_colours(uploads()[0].blocks));
+  EXPECT_FALSE(uses_index_3_of_three_colours(uploads()[1].blocks));
 }
 
 TEST_F(TextureUpload, MipmapChainAllocatesOnlyForItsFirstLevel) {
@@ -225,8 +231,8 @@ TEST_F(TextureUpload, MipmapChainAllocatesOnlyForItsFirstLevel) {
   uploader.upload(&driver_tex_image<0>, kTexture2D, 1, kGlCompressedRgbaDxt5, 128, 128, 0, kGlRgba,
                   kGlUnsignedByte, level1.data());
   EXPECT_EQ(counter.allocated.size(), after_first);
-  ASSERT_EQ(t_uploads.size(), 2u);
-  EXPECT_EQ(t_uploads[1].size, 16384);
+  ASSERT_EQ(uploads().size(), 2u);
+  EXPECT_EQ(uploads()[1].size, 16384);
 }
 
 TEST(TextureUploadRoute, CallsThatAreNotCompressedGoToTheirOwnTable) {
@@ -234,13 +240,13 @@ TEST(TextureUploadRoute, CallsThatAreNotCompressedGoToTheirOwnTable) {
   table0[kTexImage2DWord] = reinterpret_cast<DispatchWord>(&driver_tex_image<0>);
   table1[kTexImage2DWord] = reinterpret_cast<DispatchWord>(&driver_tex_image<1>);
   fill_dispatch_copies(table0, table1);
-  t_passed.clear();
+  passed().clear();
   for (unsigned table : {1u, 0u, 1u})
     upload_texture(table, kTexture2D, 0, kRgba8, 4, 4, 0, kGlRgba, kGlUnsignedByte, nullptr);
-  ASSERT_EQ(t_passed.size(), 3u);
-  EXPECT_EQ(t_passed[0].table, 1u);
-  EXPECT_EQ(t_passed[1].table, 0u);
-  EXPECT_EQ(t_passed[2].table, 1u);
+  ASSERT_EQ(passed().size(), 3u);
+  EXPECT_EQ(passed()[0].table, 1u);
+  EXPECT_EQ(passed()[1].table, 0u);
+  EXPECT_EQ(passed()[2].table, 1u);
 }
 
 // Uploads from several threads share the surfaces; each must still get the blocks of its own image.
@@ -250,21 +256,22 @@ TEST_F(TextureUpload, ConcurrentUploadsEachSendTheirOwnBlocks) {
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&, t] {
+      t_slot = t + 1;
       for (int i = 0; i < kUploads; ++i) {
         int size = 4 << (i % 3);
         Bytes pixels = image(size, size, 4, unsigned(t * kUploads + i));
         GLint internal = i % 2 ? kGlCompressedRgbaDxt5 : kGlCompressedRgbaDxt1;
-        t_uploads.clear();
+        uploads().clear();
         upload(internal, kGlBgraExt, size, size, pixels.data());
-        if (t_uploads.size() != 1) {
+        if (uploads().size() != 1) {
           ++mismatches[t];
           continue;
         }
         dxt::Format f = i % 2 ? dxt::Format::DXT5 : dxt::Format::DXT1;
-        Bytes expected(t_uploads[0].blocks.size());
+        Bytes expected(uploads()[0].blocks.size());
         dxt::encode_image(f, pixels.data(), size * 4, 4, size, size, expected.data(),
                           (size / 4) * int(dxt::block_bytes(f)), f == dxt::Format::DXT1);
-        mismatches[t] += t_uploads[0].blocks != expected;
+        mismatches[t] += uploads()[0].blocks != expected;
         ++sent[t];
       }
     });
