@@ -13,6 +13,11 @@ bool compressible_internal_format(GLint internal_format) {
   return internal_format >= kGlCompressedRgbDxt1 && internal_format <= kGlCompressedRgbaDxt5;
 }
 
+constexpr GLenum kGlUnpackRowLength = 0x0CF2;
+constexpr GLenum kGlUnpackSkipRows = 0x0CF3;
+constexpr GLenum kGlUnpackSkipPixels = 0x0CF4;
+constexpr GLenum kGlUnpackAlignment = 0x0CF5;
+
 bool compressible_pixels(GLenum format, GLenum type) {
   bool pixel_format = format == kGlRgba || format == kGlRgb || format == kGlBgrExt ||
                       format == kGlBgraExt;
@@ -84,6 +89,7 @@ void TextureUploader::upload(TexImage2DFunction driver, GLenum target, GLint lev
   bool safe = pixels != nullptr && width > 0 && height > 0 &&
               std::uint64_t(width) * std::uint64_t(height) * 4 <= UINT32_MAX;
   if (compressible_internal_format(internal_format) && compressible_pixels(format, type) && safe &&
+      rows_tightly_packed(format, width) &&
       compress(target, level, internal_format, width, height, border, format, pixels)) {
     return;
   }
@@ -124,6 +130,18 @@ bool TextureUploader::compress(GLenum target, GLint level, GLint internal_format
   return true;
 }
 
+bool TextureUploader::rows_tightly_packed(GLenum format, GLsizei width) {
+  // GL's initial values, kept where the driver does not answer.
+  GLint row_length = 0, skip_rows = 0, skip_pixels = 0, alignment = 4;
+  get_integer_(kGlUnpackRowLength, &row_length);
+  get_integer_(kGlUnpackSkipRows, &skip_rows);
+  get_integer_(kGlUnpackSkipPixels, &skip_pixels);
+  get_integer_(kGlUnpackAlignment, &alignment);
+  std::uint64_t row_bytes = std::uint64_t(width) * (format == kGlRgb || format == kGlBgrExt ? 3 : 4);
+  return (row_length == 0 || row_length == width) && skip_rows == 0 && skip_pixels == 0 &&
+         alignment > 0 && row_bytes % std::uint64_t(alignment) == 0;
+}
+
 CompressedTexImage2DFunction TextureUploader::upload_entry() {
   // Asked once per process, whatever it answers: the flag is set before the question.
   if (!entry_resolved_) {
@@ -138,7 +156,8 @@ void upload_texture(unsigned table, GLenum target, GLint level, GLint internal_f
                     const GLvoid* pixels) {
   // Never destroyed: its surfaces live until the process ends.
   static TextureUploader& uploader = *new TextureUploader(
-      reinterpret_cast<GetProcAddressFunction>(qelt_entry_table[slot::wglGetProcAddress]));
+      reinterpret_cast<GetProcAddressFunction>(qelt_entry_table[slot::wglGetProcAddress]),
+      reinterpret_cast<GetIntegervFunction>(qelt_entry_table[slot::glGetIntegerv]));
   uploader.upload(driver_tex_image_2d(table), target, level, internal_format, width, height,
                   border, format, type, pixels);
 }

@@ -21,6 +21,7 @@ constexpr GLint kGlCompressedRgbaDxt3 = 0x83F2;
 constexpr GLint kGlCompressedRgbaDxt5 = 0x83F3;
 constexpr GLenum kGlUnsignedByte = 0x1401;
 
+using GetIntegervFunction = void(QELT_GLAPI*)(GLenum name, GLint* values);
 using CompressedTexImage2DFunction = void(QELT_GLAPI*)(GLenum target, GLint level,
                                                         GLenum internal_format, GLsizei width,
                                                         GLsizei height, GLint border,
@@ -34,8 +35,10 @@ GLint map_s3tc_name(GLint internal_format);
 // eligible call and reused by every later one. Compressions run one at a time under its lock.
 class TextureUploader {
  public:
-  // `lookup` is the driver's wglGetProcAddress, asked once for the upload entry.
-  explicit TextureUploader(GetProcAddressFunction lookup) : lookup_(lookup) {}
+  // `lookup` is the driver's wglGetProcAddress, asked once for the upload entry; `get_integer` its
+  // glGetIntegerv, asked for the pixel unpacking state of each upload it could compress.
+  TextureUploader(GetProcAddressFunction lookup, GetIntegervFunction get_integer)
+      : lookup_(lookup), get_integer_(get_integer) {}
   ~TextureUploader();
   TextureUploader(const TextureUploader&) = delete;
   TextureUploader& operator=(const TextureUploader&) = delete;
@@ -50,8 +53,12 @@ class TextureUploader {
   bool compress(GLenum target, GLint level, GLint internal_format, GLsizei width, GLsizei height,
                 GLint border, GLenum format, const GLvoid* pixels);
   CompressedTexImage2DFunction upload_entry();
+  // True when the driver's unpacking state lays the rows out one after another, as the surfaces
+  // read them; otherwise only the driver knows where the pixels are.
+  bool rows_tightly_packed(GLenum format, GLsizei width);
 
   GetProcAddressFunction lookup_;
+  GetIntegervFunction get_integer_;
   std::mutex lock_;
   bool entry_resolved_ = false;
   CompressedTexImage2DFunction entry_ = nullptr;

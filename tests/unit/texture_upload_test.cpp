@@ -61,6 +61,22 @@ void* QELT_GLAPI lookup(const char* name) {
   return g_answer_null ? nullptr : reinterpret_cast<void*>(&compressed_entry);
 }
 
+// The driver's pixel unpacking state, as its glGetIntegerv answers.
+struct Unpack {
+  GLint row_length = 0, skip_rows = 0, skip_pixels = 0, alignment = 4;
+};
+Unpack g_unpack;
+
+void QELT_GLAPI get_integer(GLenum name, GLint* value) {
+  switch (name) {
+    case 0x0CF2: *value = g_unpack.row_length; break;
+    case 0x0CF3: *value = g_unpack.skip_rows; break;
+    case 0x0CF4: *value = g_unpack.skip_pixels; break;
+    case 0x0CF5: *value = g_unpack.alignment; break;
+    default: ADD_FAILURE() << "asked for " << name;
+  }
+}
+
 template <unsigned Table>
 void QELT_GLAPI driver_tex_image(GLenum target, GLint level, GLint internal_format, GLsizei width,
                                  GLsizei height, GLint border, GLenum format, GLenum type,
@@ -76,13 +92,14 @@ class TextureUpload : public ::testing::Test {
     passed().clear();
     g_lookups = 0;
     g_answer_null = false;
+    g_unpack = Unpack{};
   }
   void upload(GLint internal_format, GLenum format, GLsizei width, GLsizei height,
               const void* pixels, GLenum type = kGlUnsignedByte) {
     uploader_.upload(&driver_tex_image<0>, kTexture2D, 2, internal_format, width, height, 0,
                      format, type, pixels);
   }
-  TextureUploader uploader_{&lookup};
+  TextureUploader uploader_{&lookup, &get_integer};
 };
 
 // A test image: `channels` bytes per pixel, varied enough to give every block several colours.
@@ -109,7 +126,7 @@ TEST_F(TextureUpload, RoutesEachCallByItsFormats) {
       {kGlCompressedRgbaDxt1, kGlRgba, kGlUnsignedByte, 4, 4, true, kGlCompressedRgbaDxt1, 8},
       {kGlCompressedRgbaDxt3, kGlBgrExt, kGlUnsignedByte, 4, 8, true, kGlCompressedRgbaDxt3, 32},
       {kGlCompressedRgbaDxt5, kGlRgba, kGlUnsignedByte, 256, 256, true, kGlCompressedRgbaDxt5, 65536},
-      {kGlCompressedRgbDxt1, kGlRgb, kGlUnsignedByte, 1, 1, true, kGlCompressedRgbDxt1, 8},
+      {kGlCompressedRgbDxt1, kGlRgba, kGlUnsignedByte, 1, 1, true, kGlCompressedRgbDxt1, 8},
       {kGlCompressedRgbaDxt5, kGlRgba, kGlUnsignedByte, 2, 2, true, kGlCompressedRgbaDxt5, 16},
       {kGlCompressedRgbaDxt5, kGlRgba, kGlUnsignedByte, 6, 5, true, kGlCompressedRgbaDxt5, 64},
       {kRgba8, kGlRgba, kGlUnsignedByte, 4, 4, false, kRgba8, 0},
@@ -169,12 +186,41 @@ TEST_F(TextureUpload, UnsafeCallsGoToTheDriverUnchanged) {
   {
     CountingAllocator refusing;
     refusing.refuse_from = 1;
-    TextureUploader starved(&lookup);
+    TextureUploader starved(&lookup, &get_integer);
     starved.upload(&driver_tex_image<0>, kTexture2D, 0, kGlCompressedRgbaDxt5, 64, 64, 0,
                    kGlRgba, kGlUnsignedByte, image(64, 64, 4, 3).data());
   }
   EXPECT_TRUE(uploads().empty());
   EXPECT_EQ(passed().size(), 1u) << "a failed allocation";
+}
+
+// The surfaces read rows one after another; any other layout only the driver can read.
+TEST_F(TextureUpload, RowsNotTightlyPackedGoToTheDriver) {
+  struct Case {
+    const char* what;
+    Unpack unpack;
+    GLenum format;
+    GLsizei width;
+    bool compressed;
+  } const cases[] = {
+      {"RGB rows of 6 bytes, aligned to 4", {0, 0, 0, 4}, kGlRgb, 2, false},
+      {"RGB rows of 6 bytes, aligned to 1", {0, 0, 0, 1}, kGlRgb, 2, true},
+      {"BGR rows of 12 bytes, aligned to 8", {0, 0, 0, 8}, kGlBgrExt, 4, false},
+      {"RGBA rows of 12 bytes, aligned to 4", {0, 0, 0, 4}, kGlRgba, 3, true},
+      {"rows longer than the image", {8, 0, 0, 4}, kGlRgba, 4, false},
+      {"row length equal to the width", {4, 0, 0, 4}, kGlRgba, 4, true},
+      {"skipped rows", {0, 1, 0, 4}, kGlRgba, 4, false},
+      {"skipped pixels", {0, 0, 1, 4}, kGlBgraExt, 4, false},
+  };
+  Bytes pixels = image(8, 8, 4, 9);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SetUp();
+    g_unpack = c.unpack;
+    upload(kGlCompressedRgbaDxt5, c.format, c.width, 2, pixels.data());
+    EXPECT_EQ(uploads().size(), c.compressed ? 1u : 0u);
+    EXPECT_EQ(passed().size(), c.compressed ? 0u : 1u);
+  }
 }
 
 TEST_F(TextureUpload, UploadEntryIsLookedUpOncePerProcessEvenWhenAbsent) {
@@ -183,7 +229,7 @@ TEST_F(TextureUpload, UploadEntryIsLookedUpOncePerProcessEvenWhenAbsent) {
     SCOPED_TRACE(absent ? "absent" : "present");
     SetUp();
     g_answer_null = absent;
-    TextureUploader uploader(&lookup);
+    TextureUploader uploader(&lookup, &get_integer);
     for (int i = 0; i < 3; ++i)
       uploader.upload(&driver_tex_image<0>, kTexture2D, 0, kGlCompressedRgbDxt1, 8, 8, 0, kGlRgb,
                       kGlUnsignedByte, pixels.data());
@@ -223,7 +269,7 @@ TEST_F(TextureUpload, Dxt1FollowsTheReadingTheApplicationAskedFor) {
 
 TEST_F(TextureUpload, MipmapChainAllocatesOnlyForItsFirstLevel) {
   CountingAllocator counter;
-  TextureUploader uploader(&lookup);
+  TextureUploader uploader(&lookup, &get_integer);
   Bytes level0 = image(256, 256, 4, 6), level1 = image(128, 128, 4, 7);
   uploader.upload(&driver_tex_image<0>, kTexture2D, 0, kGlCompressedRgbaDxt5, 256, 256, 0, kGlRgba,
                   kGlUnsignedByte, level0.data());

@@ -107,7 +107,8 @@ TEST(InScenario, HookedPathEndToEnd) {
       {0x83F2, 0x80E0 /* BGR */, GL_UNSIGNED_BYTE, 16, 0x83F2, 256},
       {0x83F3, 0x80E1 /* BGRA */, GL_UNSIGNED_BYTE, 16, 0x83F3, 256},
       {0x83A0, GL_RGBA, GL_UNSIGNED_BYTE, 1, 0x83F0, 8},
-      {0x83A2, GL_RGB, GL_UNSIGNED_BYTE, 2, 0x83F2, 16},
+      {0x83A2, GL_RGBA, GL_UNSIGNED_BYTE, 2, 0x83F2, 16},
+      {0x83F0, GL_RGB, GL_UNSIGNED_BYTE, 2, 0, 0},  // 6-byte rows under the default alignment
       {0x83A3, GL_RGBA, GL_FLOAT, 16, 0, 0},
       {GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, 16, 0, 0},
   };
@@ -121,6 +122,8 @@ TEST(InScenario, HookedPathEndToEnd) {
     for (const StandInCall* call : driver.calls()) {
       if (std::string(call->name) == "wglGetProcAddress")
         ++lookups;
+      else if (std::string(call->name) == "glGetIntegerv")
+        continue;  // the unpacking state, asked for each upload that could be compressed
       else
         calls.push_back(call);
     }
