@@ -1,6 +1,7 @@
 // The build fingerprint and the dispatch hooks, against the recognised build's layout laid out in
 // memory: every failed check leaves one message and no write; the recognised build gets its four
-// slots hooked, keeps its own entries in the copies, and hooked calls reach their own table.
+// slots hooked and keeps its own entries in the copies. (Hooked calls through both tables are shown
+// end to end against the stand-in driver.)
 #include "dispatch_hooks.h"
 
 #include <gtest/gtest.h>
@@ -18,19 +19,14 @@ namespace {
 using testing::FakePlatform;
 using Strings = std::vector<std::string>;
 
-std::vector<unsigned> g_driver_calls;  // table of each call to a driver's own entry
-
 template <unsigned Table>
 const GLubyte* QELT_GLAPI driver_get_string(GLenum) {
-  g_driver_calls.push_back(Table);
   return reinterpret_cast<const GLubyte*>(Table == 0 ? "Vendor of table 0" : "Vendor of table 1");
 }
 
 template <unsigned Table>
 void QELT_GLAPI driver_tex_image(GLenum, GLint, GLint, GLsizei, GLsizei, GLint, GLenum, GLenum,
-                                 const GLvoid*) {
-  g_driver_calls.push_back(Table);
-}
+                                 const GLvoid*) {}
 
 // The recognised build's fingerprint and tables laid out in memory, behind a recording platform.
 struct RecognisedDriver {
@@ -52,7 +48,6 @@ struct RecognisedDriver {
     words(1)[kGetStringWord] = reinterpret_cast<DispatchWord>(&driver_get_string<1>);
     words(0)[kTexImage2DWord] = reinterpret_cast<DispatchWord>(&driver_tex_image<0>);
     words(1)[kTexImage2DWord] = reinterpret_cast<DispatchWord>(&driver_tex_image<1>);
-    g_driver_calls.clear();
   }
 
   unsigned char* at(std::uintptr_t offset) {
@@ -128,25 +123,6 @@ TEST(DispatchHooks, RecognisedBuildIsHookedAndItsOwnEntriesKept) {
   for (unsigned t = 0; t < kDispatchTables; ++t)
     for (unsigned w = 0; w < kDispatchWords; ++w)
       ASSERT_EQ(dispatch_copy_word(t, w), original[t][w]) << "copy " << t << " word " << w;
-}
-
-TEST(DispatchHooks, HookedCallsReachTheirOwnTablesEntries) {
-  RecognisedDriver d;
-  d.install();
-  auto get_string = [&d](unsigned t) {
-    return reinterpret_cast<GetStringFunction>(d.words(t)[kGetStringWord]);
-  };
-  auto tex_image = [&d](unsigned t) {
-    return reinterpret_cast<TexImage2DFunction>(d.words(t)[kTexImage2DWord]);
-  };
-  const char* vendor1 = reinterpret_cast<const char*>(get_string(1)(GL_VENDOR));
-  EXPECT_STREQ(vendor1, "Vendor of table 1 and Ostrel");
-  EXPECT_EQ(selected_table(), 1u);
-  const char* vendor0 = reinterpret_cast<const char*>(get_string(0)(GL_VENDOR));
-  EXPECT_STREQ(vendor0, "Vendor of table 0 and Ostrel");
-  tex_image(1)(0x0DE1, 0, 0x8058, 4, 4, 0, 0x1908, 0x1401, nullptr);
-  tex_image(0)(0x0DE1, 0, 0x8058, 4, 4, 0, 0x1908, 0x1401, nullptr);
-  EXPECT_EQ(g_driver_calls, (std::vector<unsigned>{1, 0, 1, 0}));
 }
 
 }  // namespace

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "counting_allocator.h"
-#include "dispatch_tables.h"
 #include "dxt_encoder.h"
 
 namespace qelt {
@@ -279,20 +278,6 @@ TEST_F(TextureUpload, MipmapChainAllocatesOnlyForItsFirstLevel) {
   EXPECT_EQ(counter.allocated.size(), after_first);
   ASSERT_EQ(uploads().size(), 2u);
   EXPECT_EQ(uploads()[1].size, 16384);
-}
-
-TEST(TextureUploadRoute, CallsThatAreNotCompressedGoToTheirOwnTable) {
-  DispatchWord table0[kDispatchWords] = {}, table1[kDispatchWords] = {};
-  table0[kTexImage2DWord] = reinterpret_cast<DispatchWord>(&driver_tex_image<0>);
-  table1[kTexImage2DWord] = reinterpret_cast<DispatchWord>(&driver_tex_image<1>);
-  fill_dispatch_copies(table0, table1);
-  passed().clear();
-  for (unsigned table : {1u, 0u, 1u})
-    upload_texture(table, kTexture2D, 0, kRgba8, 4, 4, 0, kGlRgba, kGlUnsignedByte, nullptr);
-  ASSERT_EQ(passed().size(), 3u);
-  EXPECT_EQ(passed()[0].table, 1u);
-  EXPECT_EQ(passed()[1].table, 0u);
-  EXPECT_EQ(passed()[2].table, 1u);
 }
 
 // Uploads from several threads share the surfaces; each must still get the blocks of its own image.
