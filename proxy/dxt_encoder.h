@@ -1,12 +1,23 @@
 // S3TC block compression for texture uploads.
 //
 // Output is deterministic: the same image gives the same bytes on every supported
-// target, because every decision that reaches the output is made on exact integer values.
+// target and on both of its paths, because every decision that reaches the output is made on
+// exact integer values.
 #pragma once
 
 namespace qelt::dxt {
 
 enum class Format { DXT1, DXT3, DXT5 };
+
+// The instruction sets the block encoder is compiled for. The encoder uses SSE2 where the
+// processor has it, unless a caller chose otherwise.
+enum class Path { Portable, Sse2 };
+
+// SSE2 when this processor has it, else the portable path.
+Path fastest_path();
+// Makes every later encode use `path`; false, changing nothing, when the processor lacks it.
+bool use_path(Path path);
+Path active_path();
 
 // Bytes per 4x4 block: 8 for DXT1, 16 for DXT3/DXT5.
 unsigned block_bytes(Format f);

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "dispatch_tables.h"
 
@@ -9,9 +10,9 @@ namespace qelt {
 namespace {
 
 const char* const kAppended[4] = {
-    " and Ostrel",                                              // GL_VENDOR
-    "/Parlox Build 0106",                                       // GL_RENDERER
-    " Parlox",                                                  // GL_VERSION
+    " and Ostrel",                                             // GL_VENDOR
+    "/Parlox Build 0106",                                      // GL_RENDERER
+    " Parlox",                                                 // GL_VERSION
     "GL_EXT_paletted_texture GL_EXT_shared_texture_palette ",  // GL_EXTENSIONS
 };
 
@@ -20,8 +21,13 @@ constexpr char kPalettedTexture[] = "GL_EXT_paletted_texture";
 }  // namespace
 
 IdentificationStrings::~IdentificationStrings() {
-  for (auto& per_name : copies_)
-    for (Copy& copy : per_name) release_(copy.text);
+  for (Copy* first : copies_) {
+    while (first != nullptr) {
+      Copy* next = first->next;
+      release_(first);
+      first = next;
+    }
+  }
 }
 
 const GLubyte* IdentificationStrings::get(GetStringFunction driver, GLenum name) {
@@ -32,30 +38,35 @@ const GLubyte* IdentificationStrings::get(GetStringFunction driver, GLenum name)
 
   if (name == GL_EXTENSIONS && std::strstr(text, kPalettedTexture) != nullptr) return underlying;
 
-  std::lock_guard<std::mutex> hold(lock_);
-  std::vector<Copy>& per_name = copies_[index];
-  for (const Copy& copy : per_name)
-    if (copy.key == underlying) return reinterpret_cast<const GLubyte*>(copy.text);
+  std::lock_guard<CriticalSection> hold(lock_);
+  for (const Copy* copy = copies_[index]; copy != nullptr; copy = copy->next)
+    if (copy->key == underlying) return reinterpret_cast<const GLubyte*>(copy->text);
 
   std::size_t length = std::strlen(text);
   std::size_t appended = std::strlen(kAppended[index]);
-  char* copy = static_cast<char*>(allocate_(length + appended + 1));
+  // No room for a copy: the driver's own string.
+  auto* copy = static_cast<Copy*>(allocate_(offsetof(Copy, text) + length + appended + 1));
   if (copy == nullptr) return underlying;
-  std::memcpy(copy, text, length);
-  std::memcpy(copy + length, kAppended[index], appended + 1);
-  try {
-    per_name.push_back({underlying, copy});
-  } catch (...) {  // no room to remember it: the driver's own string, nothing thrown at the caller
-    release_(copy);
-    return underlying;
-  }
-  return reinterpret_cast<const GLubyte*>(copy);
+  copy->key = underlying;
+  std::memcpy(copy->text, text, length);
+  std::memcpy(copy->text + length, kAppended[index], appended + 1);
+  copy->next = copies_[index];
+  copies_[index] = copy;
+  return reinterpret_cast<const GLubyte*>(copy->text);
 }
 
+namespace {
+
+// Made when the library loads, before any hook can be reached, and never destroyed: a copy
+// handed out stays valid until the process ends.
+alignas(IdentificationStrings) unsigned char g_strings_storage[sizeof(IdentificationStrings)];
+IdentificationStrings& g_strings =
+    *new (g_strings_storage) IdentificationStrings(std::malloc, std::free);
+
+}  // namespace
+
 const GLubyte* identification_string(unsigned table, GLenum name) {
-  // Never destroyed: a copy handed out stays valid until the process ends.
-  static IdentificationStrings& strings = *new IdentificationStrings(std::malloc, std::free);
-  return strings.get(driver_get_string(table), name);
+  return g_strings.get(driver_get_string(table), name);
 }
 
 }  // namespace qelt

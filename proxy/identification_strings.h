@@ -4,9 +4,8 @@
 #pragma once
 
 #include <cstddef>
-#include <mutex>
-#include <vector>
 
+#include "critical_section.h"
 #include "gl_types.h"
 
 namespace qelt {
@@ -16,7 +15,8 @@ class IdentificationStrings {
   using Allocate = void* (*)(std::size_t size);
   using Release = void (*)(void* block);
 
-  IdentificationStrings(Allocate allocate, Release release) : allocate_(allocate), release_(release) {}
+  IdentificationStrings(Allocate allocate, Release release)
+      : allocate_(allocate), release_(release) {}
   ~IdentificationStrings();
   IdentificationStrings(const IdentificationStrings&) = delete;
   IdentificationStrings& operator=(const IdentificationStrings&) = delete;
@@ -27,15 +27,17 @@ class IdentificationStrings {
   const GLubyte* get(GetStringFunction driver, GLenum name);
 
  private:
+  // One allocation per copy: the driver's string it was made from, and the text after it.
   struct Copy {
-    const GLubyte* key;  // the driver's string it was made from
-    char* text;
+    const GLubyte* key;
+    Copy* next;
+    char text[1];
   };
 
   Allocate allocate_;
   Release release_;
-  std::mutex lock_;  // held around the search and the making of a copy
-  std::vector<Copy> copies_[4];
+  CriticalSection lock_;  // held around the search and the making of a copy
+  Copy* copies_[4] = {};
 };
 
 // The routine behind both glGetString hooks: `table` names the dispatch table the call came in on.

@@ -1,6 +1,7 @@
 #include "texture_upload.h"
 
 #include <cstdint>
+#include <new>
 
 #include "dispatch_tables.h"
 #include "entry_table.h"
@@ -19,8 +20,8 @@ constexpr GLenum kGlUnpackSkipPixels = 0x0CF4;
 constexpr GLenum kGlUnpackAlignment = 0x0CF5;
 
 bool compressible_pixels(GLenum format, GLenum type) {
-  bool pixel_format = format == kGlRgba || format == kGlRgb || format == kGlBgrExt ||
-                      format == kGlBgraExt;
+  bool pixel_format =
+      format == kGlRgba || format == kGlRgb || format == kGlBgrExt || format == kGlBgraExt;
   return pixel_format && type == kGlUnsignedByte;
 }
 
@@ -97,9 +98,11 @@ void TextureUploader::upload(TexImage2DFunction driver, GLenum target, GLint lev
 }
 
 bool TextureUploader::compress(GLenum target, GLint level, GLint internal_format, GLsizei width,
-                               GLsizei height, GLint border, GLenum format,
-                               const GLvoid* pixels) {
-  std::lock_guard<std::mutex> hold(lock_);
+                               GLsizei height, GLint border, GLenum format, const GLvoid* pixels) {
+  // A driver whose upload entry comes back into glTexImage2D gets its own call: the surfaces are
+  // in use by the upload that is still running on this thread.
+  if (lock_.held_by_caller()) return false;
+  std::lock_guard<CriticalSection> hold(lock_);
   if (!prepare_surface_objects()) return false;
   CompressedTexImage2DFunction entry = upload_entry();
   if (entry == nullptr) return false;
@@ -137,7 +140,8 @@ bool TextureUploader::rows_tightly_packed(GLenum format, GLsizei width) {
   get_integer_(kGlUnpackSkipRows, &skip_rows);
   get_integer_(kGlUnpackSkipPixels, &skip_pixels);
   get_integer_(kGlUnpackAlignment, &alignment);
-  std::uint64_t row_bytes = std::uint64_t(width) * (format == kGlRgb || format == kGlBgrExt ? 3 : 4);
+  std::uint64_t row_bytes =
+      std::uint64_t(width) * (format == kGlRgb || format == kGlBgrExt ? 3 : 4);
   return (row_length == 0 || row_length == width) && skip_rows == 0 && skip_pixels == 0 &&
          alignment > 0 && row_bytes % std::uint64_t(alignment) == 0;
 }
@@ -151,15 +155,31 @@ CompressedTexImage2DFunction TextureUploader::upload_entry() {
   return entry_;
 }
 
+namespace {
+
+// The driver's entries as the loader bound them, read at each call: the uploader below exists
+// before the loader has run.
+void* QELT_GLAPI driver_get_proc_address(const char* name) {
+  return reinterpret_cast<GetProcAddressFunction>(qelt_entry_table[slot::wglGetProcAddress])(name);
+}
+
+void QELT_GLAPI driver_get_integer(GLenum name, GLint* values) {
+  reinterpret_cast<GetIntegervFunction>(qelt_entry_table[slot::glGetIntegerv])(name, values);
+}
+
+// Made when the library loads, before any hook can be reached, and never destroyed: its
+// surfaces live until the process ends.
+alignas(TextureUploader) unsigned char g_uploader_storage[sizeof(TextureUploader)];
+TextureUploader& g_uploader =
+    *new (g_uploader_storage) TextureUploader(driver_get_proc_address, driver_get_integer);
+
+}  // namespace
+
 void upload_texture(unsigned table, GLenum target, GLint level, GLint internal_format,
                     GLsizei width, GLsizei height, GLint border, GLenum format, GLenum type,
                     const GLvoid* pixels) {
-  // Never destroyed: its surfaces live until the process ends.
-  static TextureUploader& uploader = *new TextureUploader(
-      reinterpret_cast<GetProcAddressFunction>(qelt_entry_table[slot::wglGetProcAddress]),
-      reinterpret_cast<GetIntegervFunction>(qelt_entry_table[slot::glGetIntegerv]));
-  uploader.upload(driver_tex_image_2d(table), target, level, internal_format, width, height,
-                  border, format, type, pixels);
+  g_uploader.upload(driver_tex_image_2d(table), target, level, internal_format, width, height,
+                    border, format, type, pixels);
 }
 
 }  // namespace qelt

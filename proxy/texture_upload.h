@@ -4,8 +4,7 @@
 // glTexImage2D, with the older S3TC names mapped to the DXT ones.
 #pragma once
 
-#include <mutex>
-
+#include "critical_section.h"
 #include "gl_types.h"
 #include "memory_surface.h"
 
@@ -23,9 +22,9 @@ constexpr GLenum kGlUnsignedByte = 0x1401;
 
 using GetIntegervFunction = void(QELT_GLAPI*)(GLenum name, GLint* values);
 using CompressedTexImage2DFunction = void(QELT_GLAPI*)(GLenum target, GLint level,
-                                                        GLenum internal_format, GLsizei width,
-                                                        GLsizei height, GLint border,
-                                                        GLsizei image_size, const GLvoid* data);
+                                                       GLenum internal_format, GLsizei width,
+                                                       GLsizei height, GLint border,
+                                                       GLsizei image_size, const GLvoid* data);
 
 // GL_RGB_S3TC and GL_RGB4_S3TC become RGB DXT1, GL_RGBA_S3TC and GL_RGBA4_S3TC become DXT3;
 // every other value is returned unchanged.
@@ -59,7 +58,7 @@ class TextureUploader {
 
   GetProcAddressFunction lookup_;
   GetIntegervFunction get_integer_;
-  std::mutex lock_;
+  CriticalSection lock_;
   bool entry_resolved_ = false;
   CompressedTexImage2DFunction entry_ = nullptr;
   MemorySurface* destination_ = nullptr;

@@ -118,6 +118,21 @@ bool PeImage::read_imports(std::uint32_t rva) {
     std::uint32_t name = read<std::uint32_t>(d + 12);
     if (name == 0) return true;
     imports_.push_back(string_at(name));
+    // The lookup table, or the address table where a linker left no lookup table.
+    std::uint32_t entry =
+        read<std::uint32_t>(d) != 0 ? read<std::uint32_t>(d) : read<std::uint32_t>(d + 16);
+    const unsigned size = is_64_ ? 8 : 4;
+    for (;; entry += size) {
+      const std::uint8_t* e = at(entry, size);
+      if (e == nullptr) return false;
+      std::uint64_t value = is_64_ ? read<std::uint64_t>(e) : read<std::uint32_t>(e);
+      if (value == 0) break;
+      std::uint64_t by_ordinal = std::uint64_t(1) << (8 * size - 1);
+      std::string function =
+          value & by_ordinal ? "#" + std::to_string(value & 0xffff)
+                             : string_at(static_cast<std::uint32_t>(value) + 2);  // after the hint
+      imported_functions_.push_back({imports_.back(), function});
+    }
   }
 }
 

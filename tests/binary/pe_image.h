@@ -16,6 +16,10 @@ class PeImage {
     std::string name;
     std::uint32_t ordinal, rva;
   };
+  struct Import {
+    std::string library;
+    std::string function;  // "#n" for an import by ordinal n
+  };
 
   explicit PeImage(const std::string& path);
 
@@ -35,6 +39,7 @@ class PeImage {
   std::uint32_t ordinal_base() const { return ordinal_base_; }
   const std::vector<Export>& exports() const { return exports_; }  // name-table order
   const std::vector<std::string>& imports() const { return imports_; }
+  const std::vector<Import>& imported_functions() const { return imported_functions_; }
   // The raw bytes of the resource section's data, for content checks.
   bool has_resource_type(std::uint16_t type) const;
   std::vector<std::uint8_t> resource_bytes() const;
@@ -57,4 +62,5 @@ class PeImage {
   std::uint32_t ordinal_base_ = 0;
   std::vector<Export> exports_;
   std::vector<std::string> imports_;
+  std::vector<Import> imported_functions_;
 };

@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <map>
+#include <set>
+#include <sstream>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -144,6 +147,42 @@ TEST_P(ProxyBinary, CarriesAVersionResource) {
   auto begin = reinterpret_cast<const std::uint8_t*>(name);
   auto end = begin + sizeof name - 2;
   EXPECT_NE(std::search(bytes.begin(), bytes.end(), begin, end), bytes.end());
+}
+
+std::string lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(), ::tolower);
+  return text;
+}
+
+// "library function" pairs from the list of functions the oldest supported systems export.
+std::set<std::string> era_imports() {
+  std::set<std::string> allowed;
+  std::ifstream list(QELT_ERA_IMPORTS);
+  std::string line;
+  while (std::getline(list, line)) {
+    std::istringstream fields(line);
+    std::string library, function;
+    if (fields >> library >> function && library[0] != '#')
+      allowed.insert(lower(library) + " " + function);
+  }
+  return allowed;
+}
+
+// The shipped 32-bit DLLs must load on Windows 98 SE, ME, 2000 and XP.
+TEST(Win32Imports, EveryImportIsListedAsExportedByTheOldestSystems) {
+  const std::set<std::string> allowed = era_imports();
+  ASSERT_FALSE(allowed.empty()) << "cannot read " << QELT_ERA_IMPORTS;
+  for (const char* dll : {"qeltogl.dll"}) {
+    const std::string path = std::string(QELT_WIN32_DIR) + "/" + dll;
+    if (!std::filesystem::exists(path)) GTEST_SKIP() << path << " is not built";
+    PeImage image(path);
+    ASSERT_EQ(image.error(), "");
+    ASSERT_FALSE(image.imported_functions().empty());
+    for (const PeImage::Import& import : image.imported_functions())
+      EXPECT_EQ(allowed.count(lower(import.library) + " " + import.function), 1u)
+          << dll << " imports " << import.library << "!" << import.function
+          << ", which is not in " << QELT_ERA_IMPORTS;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -10,7 +10,10 @@
 #include <vector>
 
 #include "counting_allocator.h"
+#include "dispatch_hooks.h"
+#include "dispatch_tables.h"
 #include "dxt_encoder.h"
+#include "entry_table.h"
 
 namespace qelt {
 namespace {
@@ -46,12 +49,25 @@ std::vector<Upload>& uploads() { return g_uploads[t_slot]; }
 std::vector<Passed>& passed() { return g_passed[t_slot]; }
 int g_lookups = 0;
 bool g_answer_null = false;
+// Set for a driver whose upload entry comes back into glTexImage2D once.
+TextureUploader* g_reentered = nullptr;
+
+template <unsigned Table>
+void QELT_GLAPI driver_tex_image(GLenum target, GLint level, GLint internal_format, GLsizei width,
+                                 GLsizei height, GLint border, GLenum format, GLenum type,
+                                 const GLvoid* pixels);
 
 void QELT_GLAPI compressed_entry(GLenum target, GLint level, GLenum internal_format, GLsizei width,
                                  GLsizei height, GLint border, GLsizei size, const GLvoid* data) {
   const auto* bytes = static_cast<const unsigned char*>(data);
-  uploads().push_back({target, internal_format, level, border, width, height, size,
-                       Bytes(bytes, bytes + size)});
+  uploads().push_back(
+      {target, internal_format, level, border, width, height, size, Bytes(bytes, bytes + size)});
+  if (TextureUploader* uploader = g_reentered) {
+    g_reentered = nullptr;
+    static const unsigned char pixels[4 * 4 * 4] = {};
+    uploader->upload(&driver_tex_image<1>, target, level, kGlCompressedRgbaDxt5, 4, 4, 0, kGlRgba,
+                     kGlUnsignedByte, pixels);
+  }
 }
 
 void* QELT_GLAPI lookup(const char* name) {
@@ -68,11 +84,20 @@ Unpack g_unpack;
 
 void QELT_GLAPI get_integer(GLenum name, GLint* value) {
   switch (name) {
-    case 0x0CF2: *value = g_unpack.row_length; break;
-    case 0x0CF3: *value = g_unpack.skip_rows; break;
-    case 0x0CF4: *value = g_unpack.skip_pixels; break;
-    case 0x0CF5: *value = g_unpack.alignment; break;
-    default: ADD_FAILURE() << "asked for " << name;
+    case 0x0CF2:
+      *value = g_unpack.row_length;
+      break;
+    case 0x0CF3:
+      *value = g_unpack.skip_rows;
+      break;
+    case 0x0CF4:
+      *value = g_unpack.skip_pixels;
+      break;
+    case 0x0CF5:
+      *value = g_unpack.alignment;
+      break;
+    default:
+      ADD_FAILURE() << "asked for " << name;
   }
 }
 
@@ -91,12 +116,13 @@ class TextureUpload : public ::testing::Test {
     passed().clear();
     g_lookups = 0;
     g_answer_null = false;
+    g_reentered = nullptr;
     g_unpack = Unpack{};
   }
   void upload(GLint internal_format, GLenum format, GLsizei width, GLsizei height,
               const void* pixels, GLenum type = kGlUnsignedByte) {
-    uploader_.upload(&driver_tex_image<0>, kTexture2D, 2, internal_format, width, height, 0,
-                     format, type, pixels);
+    uploader_.upload(&driver_tex_image<0>, kTexture2D, 2, internal_format, width, height, 0, format,
+                     type, pixels);
   }
   TextureUploader uploader_{&lookup, &get_integer};
 };
@@ -124,7 +150,8 @@ TEST_F(TextureUpload, RoutesEachCallByItsFormats) {
       {kGlRgba4S3tc, kGlRgba, kFloat, 4, 4, false, kGlCompressedRgbaDxt3, 0},
       {kGlCompressedRgbaDxt1, kGlRgba, kGlUnsignedByte, 4, 4, true, kGlCompressedRgbaDxt1, 8},
       {kGlCompressedRgbaDxt3, kGlBgrExt, kGlUnsignedByte, 4, 8, true, kGlCompressedRgbaDxt3, 32},
-      {kGlCompressedRgbaDxt5, kGlRgba, kGlUnsignedByte, 256, 256, true, kGlCompressedRgbaDxt5, 65536},
+      {kGlCompressedRgbaDxt5, kGlRgba, kGlUnsignedByte, 256, 256, true, kGlCompressedRgbaDxt5,
+       65536},
       {kGlCompressedRgbDxt1, kGlRgba, kGlUnsignedByte, 1, 1, true, kGlCompressedRgbDxt1, 8},
       {kGlCompressedRgbaDxt5, kGlRgba, kGlUnsignedByte, 2, 2, true, kGlCompressedRgbaDxt5, 16},
       {kGlCompressedRgbaDxt5, kGlRgba, kGlUnsignedByte, 6, 5, true, kGlCompressedRgbaDxt5, 64},
@@ -186,8 +213,8 @@ TEST_F(TextureUpload, UnsafeCallsGoToTheDriverUnchanged) {
     CountingAllocator refusing;
     refusing.refuse_from = 1;
     TextureUploader starved(&lookup, &get_integer);
-    starved.upload(&driver_tex_image<0>, kTexture2D, 0, kGlCompressedRgbaDxt5, 64, 64, 0,
-                   kGlRgba, kGlUnsignedByte, image(64, 64, 4, 3).data());
+    starved.upload(&driver_tex_image<0>, kTexture2D, 0, kGlCompressedRgbaDxt5, 64, 64, 0, kGlRgba,
+                   kGlUnsignedByte, image(64, 64, 4, 3).data());
   }
   EXPECT_TRUE(uploads().empty());
   EXPECT_EQ(passed().size(), 1u) << "a failed allocation";
@@ -280,8 +307,29 @@ TEST_F(TextureUpload, MipmapChainAllocatesOnlyForItsFirstLevel) {
   EXPECT_EQ(uploads()[1].size, 16384);
 }
 
-// Uploads from several threads share the surfaces; each must still get the blocks of its own image.
-TEST_F(TextureUpload, ConcurrentUploadsEachSendTheirOwnBlocks) {
+// An upload entry that calls glTexImage2D while the surfaces are in use gets the driver's own
+// glTexImage2D for that call, not a wait on the lock its own thread holds.
+TEST_F(TextureUpload, CallReenteringFromTheUploadEntryGoesToTheDriver) {
+  Bytes pixels = image(8, 8, 4, 7);
+  g_reentered = &uploader_;
+  upload(kGlCompressedRgbaDxt1, kGlRgba, 8, 8, pixels.data());
+  ASSERT_EQ(uploads().size(), 1u);
+  EXPECT_EQ(uploads()[0].width, 8);
+  ASSERT_EQ(passed().size(), 1u);
+  EXPECT_EQ(passed()[0].table, 1u);
+  EXPECT_EQ(passed()[0].internal_format, kGlCompressedRgbaDxt5);
+}
+
+// Uploads from several threads, through the hooks of both tables as the driver's own dispatch
+// calls them, share the process's surfaces; each must still get the blocks of its own image.
+TEST_F(TextureUpload, ConcurrentUploadsThroughBothTablesEachSendTheirOwnBlocks) {
+  DispatchWord tables[kDispatchTables][kDispatchWords] = {};
+  tables[0][kTexImage2DWord] = reinterpret_cast<DispatchWord>(&driver_tex_image<0>);
+  tables[1][kTexImage2DWord] = reinterpret_cast<DispatchWord>(&driver_tex_image<1>);
+  fill_dispatch_copies(tables[0], tables[1]);
+  qelt_entry_table[slot::wglGetProcAddress] = reinterpret_cast<void*>(&lookup);
+  qelt_entry_table[slot::glGetIntegerv] = reinterpret_cast<void*>(&get_integer);
+
   constexpr int kThreads = 4, kUploads = 200;
   std::vector<int> mismatches(kThreads, 0), sent(kThreads, 0);
   std::vector<std::thread> threads;
@@ -293,7 +341,8 @@ TEST_F(TextureUpload, ConcurrentUploadsEachSendTheirOwnBlocks) {
         Bytes pixels = image(size, size, 4, unsigned(t * kUploads + i));
         GLint internal = i % 2 ? kGlCompressedRgbaDxt5 : kGlCompressedRgbaDxt1;
         uploads().clear();
-        upload(internal, kGlBgraExt, size, size, pixels.data());
+        auto hook = (t + i) % 2 ? &qelt_tex_image_2d_hook1 : &qelt_tex_image_2d_hook0;
+        hook(kTexture2D, 0, internal, size, size, 0, kGlBgraExt, kGlUnsignedByte, pixels.data());
         if (uploads().size() != 1) {
           ++mismatches[t];
           continue;
@@ -311,6 +360,7 @@ TEST_F(TextureUpload, ConcurrentUploadsEachSendTheirOwnBlocks) {
   for (int t = 0; t < kThreads; ++t) {
     EXPECT_EQ(sent[t], kUploads) << "thread " << t;
     EXPECT_EQ(mismatches[t], 0) << "thread " << t;
+    EXPECT_TRUE(g_passed[t + 1].empty()) << "thread " << t << " had an upload not compressed";
   }
 }
 

@@ -8,11 +8,13 @@
 #include <GL/gl.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "debug_channel.h"
 #include "icd_interface.h"
+#include "import_table.h"
 #include "scenario.h"
 #include "standin_log.h"
 
@@ -25,9 +27,9 @@ void expect_child_passes(const std::string& folder, const char* variant, const c
                          const std::string& child_test) {
   SetEnvironmentVariableA("QELT_STANDIN_VARIANT", variant);
   SetEnvironmentVariableA("QELT_EXPECTED_MESSAGE", message);
-  ScenarioRun run = run_in_scenario(
-      folder, {{"qeltogl.dll", "opengl32.dll"}, {"standin_icd.dll", "qelticd.dll"}},
-      "InScenario." + child_test);
+  ScenarioRun run =
+      run_in_scenario(folder, {{"qeltogl.dll", "opengl32.dll"}, {"standin_icd.dll", "qelticd.dll"}},
+                      "InScenario." + child_test);
   SetEnvironmentVariableA("QELT_STANDIN_VARIANT", nullptr);
   SetEnvironmentVariableA("QELT_EXPECTED_MESSAGE", nullptr);
   EXPECT_EQ(run.exit_code, 0u) << run.output;
@@ -41,7 +43,8 @@ struct Driver {
     count = reinterpret_cast<StandInCallCount>(GetProcAddress(module, "standin_call_count"));
     at = reinterpret_cast<StandInCallAt>(GetProcAddress(module, "standin_call_at"));
     clear = reinterpret_cast<StandInClear>(GetProcAddress(module, "standin_clear"));
-    table_calls = reinterpret_cast<StandInTableCalls>(GetProcAddress(module, "standin_table_calls"));
+    table_calls =
+        reinterpret_cast<StandInTableCalls>(GetProcAddress(module, "standin_table_calls"));
   }
   std::vector<const StandInCall*> calls() {
     std::vector<const StandInCall*> all;
@@ -67,8 +70,28 @@ std::string string_of(GLenum name) {
 void tex_image(GLint internal_format, GLsizei width, GLsizei height, GLenum format, GLenum type,
                const void* pixels) {
   proxy_function<decltype(glTexImage2D)>("glTexImage2D")(GL_TEXTURE_2D, 1, internal_format, width,
-                                                          height, 0, format, type, pixels);
+                                                         height, 0, format, type, pixels);
 }
+
+// The proxy's own calls of the C runtime's allocators, counted while patched in.
+int g_allocations = 0;
+void* counting_malloc(std::size_t size) {
+  ++g_allocations;
+  return std::malloc(size);
+}
+void* counting_calloc(std::size_t count, std::size_t size) {
+  ++g_allocations;
+  return std::calloc(count, size);
+}
+void* counting_realloc(void* block, std::size_t size) {
+  ++g_allocations;
+  return std::realloc(block, size);
+}
+const ImportReplacement kCountingAllocators[] = {
+    {"malloc", reinterpret_cast<void*>(&counting_malloc)},
+    {"calloc", reinterpret_cast<void*>(&counting_calloc)},
+    {"realloc", reinterpret_cast<void*>(&counting_realloc)},
+};
 
 #define SKIP_OUTSIDE_SCENARIO() \
   if (!in_scenario()) GTEST_SKIP() << "runs inside a scenario folder"
@@ -140,6 +163,20 @@ TEST(InScenario, HookedPathEndToEnd) {
   }
 
   EXPECT_EQ(lookups, 1u);
+
+  // A smaller upload after a larger one reuses the surfaces the larger one made.
+  std::vector<unsigned char> large(256 * 256 * 4, 0x3C);
+  tex_image(0x83F3, 256, 256, GL_RGBA, GL_UNSIGNED_BYTE, large.data());
+  driver.clear();
+  g_allocations = 0;
+  auto counting = patch_imports(GetModuleHandleA("opengl32.dll"), kCountingAllocators, 3);
+  ASSERT_FALSE(counting.empty());
+  tex_image(0x83F3, 128, 128, GL_RGBA, GL_UNSIGNED_BYTE, large.data());
+  restore_imports(counting);
+  EXPECT_EQ(g_allocations, 0);
+  const StandInCall* last = driver.at(driver.count() - 1);
+  ASSERT_STREQ(last->name, "glCompressedTexImage2DARB");
+  EXPECT_EQ(std::get<6>(arguments_of<CompressedTexImage2D>(*last)), 128 * 128);
 
   // Inside a display list the same request comes in on table 1 and goes on through copy 1.
   proxy_function<decltype(glNewList)>("glNewList")(2, GL_COMPILE);
