@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "../proxy/dxt_encoder.h"
+#include "dxt_encoder.h"
 
 namespace {
 
@@ -79,6 +79,14 @@ void encode_qelt(Format f, const Image& img, unsigned char* out) {
                           (img.w / 4) * static_cast<int>(bytes_per_block(f)));
 }
 
+// The portable path, as processors without SSE2 run it.
+void encode_qelt_portable(Format f, const Image& img, unsigned char* out) {
+  const qelt::dxt::Path chosen = qelt::dxt::active_path();
+  qelt::dxt::use_path(qelt::dxt::Path::kPortable);
+  encode_qelt(f, img, out);
+  qelt::dxt::use_path(chosen);
+}
+
 Encoder stb_encoder(int mode) {
   return [mode](Format f, const Image& img, unsigned char* out) {
     unsigned char block[64];
@@ -86,16 +94,16 @@ Encoder stb_encoder(int mode) {
       for (int bx = 0; bx < img.w / 4; ++bx) {
         gather(img, bx, by, block);
         switch (f) {
-          case Format::DXT1:
+          case Format::kDxt1:
             stb_compress_dxt_block(out, block, 0, mode);
             out += 8;
             break;
-          case Format::DXT3:  // stb_dxt has no DXT3: explicit alpha plus its colour block
+          case Format::kDxt3:  // stb_dxt has no DXT3: explicit alpha plus its colour block
             explicit_alpha(block, out);
             stb_compress_dxt_block(out + 8, block, 0, mode);
             out += 16;
             break;
-          case Format::DXT5:
+          case Format::kDxt5:
             stb_compress_dxt_block(out, block, 1, mode);
             out += 16;
             break;
@@ -107,14 +115,14 @@ Encoder stb_encoder(int mode) {
 
 Encoder squish_encoder(int fit) {
   return [fit](Format f, const Image& img, unsigned char* out) {
-    const int kind = f == Format::DXT1 ? squish::kDxt1 : f == Format::DXT3 ? squish::kDxt3 : squish::kDxt5;
+    const int kind = f == Format::kDxt1 ? squish::kDxt1 : f == Format::kDxt3 ? squish::kDxt3 : squish::kDxt5;
     unsigned char block[64];
     for (int by = 0; by < img.h / 4; ++by) {
       for (int bx = 0; bx < img.w / 4; ++bx) {
         gather(img, bx, by, block);
         // DXT1 is benchmarked as colour only; opaque input keeps squish out of its
         // transparent mode.
-        if (f == Format::DXT1)
+        if (f == Format::kDxt1)
           for (int i = 0; i < 16; ++i) block[4 * i + 3] = 255;
         squish::Compress(block, out, kind | fit);
         out += bytes_per_block(f);
@@ -125,7 +133,7 @@ Encoder squish_encoder(int fit) {
 
 // Exact-rounding decoder, the same interpretation the encoder optimises for.
 void decode_own(Format f, const unsigned char* blk, unsigned char rgba[64]) {
-  const unsigned char* c = f == Format::DXT1 ? blk : blk + 8;
+  const unsigned char* c = f == Format::kDxt1 ? blk : blk + 8;
   const int c0 = c[0] | (c[1] << 8), c1 = c[2] | (c[3] << 8);
   int pal[4][4];
   for (int e = 0; e < 2; ++e) {
@@ -136,7 +144,7 @@ void decode_own(Format f, const unsigned char* blk, unsigned char rgba[64]) {
     pal[e][2] = (b << 3) | (b >> 2);
     pal[e][3] = 255;
   }
-  const bool four = f != Format::DXT1 || c0 > c1;
+  const bool four = f != Format::kDxt1 || c0 > c1;
   for (int ch = 0; ch < 3; ++ch) {
     if (four) {
       pal[2][ch] = (2 * pal[0][ch] + pal[1][ch] + 1) / 3;
@@ -151,9 +159,9 @@ void decode_own(Format f, const unsigned char* blk, unsigned char rgba[64]) {
   const uint32_t bits = c[4] | (c[5] << 8) | (c[6] << 16) | (static_cast<uint32_t>(c[7]) << 24);
   for (int i = 0; i < 16; ++i)
     for (int ch = 0; ch < 4; ++ch) rgba[4 * i + ch] = static_cast<unsigned char>(pal[(bits >> (2 * i)) & 3][ch]);
-  if (f == Format::DXT3) {
+  if (f == Format::kDxt3) {
     for (int i = 0; i < 16; ++i) rgba[4 * i + 3] = static_cast<unsigned char>(((blk[i / 2] >> (4 * (i & 1))) & 15) * 17);
-  } else if (f == Format::DXT5) {
+  } else if (f == Format::kDxt5) {
     const int a0 = blk[0], a1 = blk[1];
     int v[8] = {a0, a1};
     if (a0 > a1) {
@@ -170,7 +178,7 @@ void decode_own(Format f, const unsigned char* blk, unsigned char rgba[64]) {
 }
 
 void decode_squish(Format f, const unsigned char* blk, unsigned char rgba[64]) {
-  const int kind = f == Format::DXT1 ? squish::kDxt1 : f == Format::DXT3 ? squish::kDxt3 : squish::kDxt5;
+  const int kind = f == Format::kDxt1 ? squish::kDxt1 : f == Format::kDxt3 ? squish::kDxt3 : squish::kDxt5;
   squish::Decompress(rgba, blk, kind);
 }
 
@@ -270,14 +278,15 @@ int main(int argc, char** argv) {
 
   const std::vector<std::pair<std::string, Encoder>> encoders = {
       {"qelt", encode_qelt},
+      {"qelt-portable", encode_qelt_portable},
       {"stb", stb_encoder(STB_DXT_NORMAL)},
       {"stb-hq", stb_encoder(STB_DXT_HIGHQUAL)},
       {"squish-range", squish_encoder(squish::kColourRangeFit)},
       {"squish-cluster", squish_encoder(squish::kColourClusterFit)},
   };
-  const Format formats[] = {Format::DXT1, Format::DXT3, Format::DXT5};
+  const Format formats[] = {Format::kDxt1, Format::kDxt3, Format::kDxt5};
   const char* format_names[] = {"DXT1", "DXT3", "DXT5"};
-  Result results[3][5];
+  Result results[3][6];
   std::vector<unsigned char> out;
   if (per_image && csv) std::printf("image,format,encoder,psnr,alpha_rmse,mpix_s\n");
   for (const Image& img : images) {
@@ -290,7 +299,7 @@ int main(int argc, char** argv) {
         Result& r = results[fi][ei];
         r.psnr_sum += q.psnr;
         ++r.images;
-        if (f != Format::DXT1 && img.has_alpha) {
+        if (f != Format::kDxt1 && img.has_alpha) {
           r.alpha_sum += q.alpha_rmse;
           ++r.alpha_images;
         }

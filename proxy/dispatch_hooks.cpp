@@ -4,7 +4,7 @@
 
 #include "entry_table.h"
 #include "identification_strings.h"
-#include "texture_upload.h"
+#include "hooked_upload.h"
 
 namespace qelt {
 

@@ -84,7 +84,7 @@ int colour_error(const Block& px, const unsigned char* colour, bool dxt1) {
 int encoded_colour_error(Format f, const Block& px) {
   unsigned char out[16];
   encode_block(f, px.data(), out);
-  return colour_error(px, f == Format::DXT1 ? out : out + 8, f == Format::DXT1);
+  return colour_error(px, f == Format::kDxt1 ? out : out + 8, f == Format::kDxt1);
 }
 
 // Best error over all palettes built from the given candidate endpoints, in four-colour mode and
@@ -166,8 +166,8 @@ TEST(DxtColour, SolidBlocksReachTheOptimum) {
     const int three = 16 * (best_channel_error(r, 5, true) + best_channel_error(g, 6, true) +
                             best_channel_error(b, 5, true));
     const int black = 16 * (r * r + g * g + b * b);
-    EXPECT_EQ(encoded_colour_error(Format::DXT3, px), four) << r << "," << g << "," << b;
-    EXPECT_EQ(encoded_colour_error(Format::DXT1, px), std::min({four, three, black}))
+    EXPECT_EQ(encoded_colour_error(Format::kDxt3, px), four) << r << "," << g << "," << b;
+    EXPECT_EQ(encoded_colour_error(Format::kDxt1, px), std::min({four, three, black}))
         << r << "," << g << "," << b;
   }
 }
@@ -207,7 +207,7 @@ TEST(DxtColour, TwoColourBlocksNearBruteForce) {
           }
     }
     const int ref = best_over_endpoints(px, cands, false);
-    const int enc = encoded_colour_error(Format::DXT3, px);
+    const int enc = encoded_colour_error(Format::kDxt3, px);
     EXPECT_LE(enc, ref + ref / 4 + 48) << "block " << n;
     enc_total += enc;
     ref_total += ref;
@@ -252,7 +252,7 @@ TEST(DxtColour, NoisyRampsNearBruteForce) {
               cands.push_back(static_cast<uint16_t>((r << 11) | (g << 5) | b));
           }
     }
-    enc_total += encoded_colour_error(Format::DXT5, px);
+    enc_total += encoded_colour_error(Format::kDxt5, px);
     ref_total += best_over_endpoints(px, cands, false);
   }
   EXPECT_LE(enc_total, ref_total + ref_total / 8);
@@ -284,9 +284,9 @@ TEST(DxtColour, GradientsAndNoiseBeatNaiveFit) {
       }
       px[4 * i + 3] = 255;
     }
-    for (const Format f : {Format::DXT1, Format::DXT5}) {
+    for (const Format f : {Format::kDxt1, Format::kDxt5}) {
       const int enc = encoded_colour_error(f, px);
-      EXPECT_LE(enc, bounding_box_error(px, f == Format::DXT1)) << "block " << n;
+      EXPECT_LE(enc, bounding_box_error(px, f == Format::kDxt1)) << "block " << n;
       if (!noise) {
         EXPECT_LE(enc, 16 * 3 * 16) << "gradient " << n << " worse than 4 per channel";
       }
@@ -305,12 +305,12 @@ TEST(DxtColour, FourColourOrderAndDarkPixels) {
       px[4 * i + 3] = 255;
     }
     unsigned char out[16];
-    encode_block(Format::DXT5, px.data(), out);
+    encode_block(Format::kDxt5, px.data(), out);
     const int c0 = out[8] | (out[9] << 8), c1 = out[10] | (out[11] << 8);
     // Some decoders honour the DXT1 mode switch in DXT3/5 too, so four-colour order is kept.
     EXPECT_TRUE(c0 > c1 ||
                 (c0 == c1 && out[12] == 0 && out[13] == 0 && out[14] == 0 && out[15] == 0));
-    encode_block(Format::DXT1, px.data(), out);
+    encode_block(Format::kDxt1, px.data(), out);
     int dec[16][4];
     decode_colour(out, true, dec);
     for (int i = 0; i < 16; ++i)
@@ -326,7 +326,7 @@ TEST(DxtAlpha, ExplicitAlphaIsNearestLevel) {
   for (int base = 0; base < 256; base += 16) {
     for (int i = 0; i < 16; ++i) px[4 * i + 3] = static_cast<unsigned char>(base + i);
     unsigned char out[16];
-    encode_block(Format::DXT3, px.data(), out);
+    encode_block(Format::kDxt3, px.data(), out);
     for (int i = 0; i < 16; ++i) {
       const int a = base + i;
       const int got = ((out[i / 2] >> (4 * (i & 1))) & 15) * 17;
@@ -376,7 +376,7 @@ TEST(DxtAlpha, InterpolatedAlphaNearBruteForce) {
         best = std::min(best, err);
       }
     unsigned char out[16];
-    encode_block(Format::DXT5, px.data(), out);
+    encode_block(Format::kDxt5, px.data(), out);
     EXPECT_LE(dxt5_alpha_error(px, out), best + best / 4 + 16) << "block " << n;
   }
 }
@@ -386,13 +386,13 @@ TEST(DxtAlpha, SixValueModeForExtremesWithMidValues) {
   const int alphas[16] = {0, 255, 100, 104, 108, 112, 0, 255, 100, 104, 108, 112, 0, 255, 116, 120};
   for (int i = 0; i < 16; ++i) px[4 * i + 3] = static_cast<unsigned char>(alphas[i]);
   unsigned char out[16];
-  encode_block(Format::DXT5, px.data(), out);
+  encode_block(Format::kDxt5, px.data(), out);
   EXPECT_LE(out[0], out[1]) << "expected the six-value mode";
   EXPECT_LE(dxt5_alpha_error(px, out), 16);
   // Constant alpha is exact.
   for (int a : {0, 77, 255}) {
     const Block c = solid_block(1, 2, 3, a);
-    encode_block(Format::DXT5, c.data(), out);
+    encode_block(Format::kDxt5, c.data(), out);
     EXPECT_EQ(dxt5_alpha_error(c, out), 0);
   }
 }
@@ -407,7 +407,7 @@ TEST(DxtPunchThrough, TransparentPixelsUseIndexThree) {
       px[4 * i + 3] = static_cast<unsigned char>(n == 0 ? 0 : n == 1 ? 255 : rng.below(256));
     }
     unsigned char out[8];
-    encode_block(Format::DXT1, px.data(), out, true);
+    encode_block(Format::kDxt1, px.data(), out, true);
     int dec[16][4];
     decode_colour(out, true, dec);
     for (int i = 0; i < 16; ++i)
@@ -433,12 +433,12 @@ std::vector<unsigned char> make_image(int w, int h, uint32_t seed) {
 
 double decoded_psnr(const std::vector<unsigned char>& img, int w, int h,
                     const std::vector<unsigned char>& blocks, Format f) {
-  const int bytes = f == Format::DXT1 ? 8 : 16;
+  const int bytes = f == Format::kDxt1 ? 8 : 16;
   double se = 0;
   for (int by = 0; by < h / 4; ++by)
     for (int bx = 0; bx < w / 4; ++bx) {
       int dec[16][4];
-      decode_colour(&blocks[(by * (w / 4) + bx) * bytes + (bytes - 8)], f == Format::DXT1, dec);
+      decode_colour(&blocks[(by * (w / 4) + bx) * bytes + (bytes - 8)], f == Format::kDxt1, dec);
       for (int i = 0; i < 16; ++i)
         for (int ch = 0; ch < 3; ++ch) {
           const double d = img[((by * 4 + i / 4) * w + bx * 4 + i % 4) * 4 + 2 - ch] - dec[i][ch];
@@ -451,8 +451,8 @@ double decoded_psnr(const std::vector<unsigned char>& img, int w, int h,
 TEST(DxtImage, RoundTripQuality) {
   const int w = 64, h = 48;
   const auto img = make_image(w, h, 21);
-  for (const Format f : {Format::DXT1, Format::DXT3, Format::DXT5}) {
-    const int bytes = f == Format::DXT1 ? 8 : 16;
+  for (const Format f : {Format::kDxt1, Format::kDxt3, Format::kDxt5}) {
+    const int bytes = f == Format::kDxt1 ? 8 : 16;
     std::vector<unsigned char> out(static_cast<size_t>(w / 4) * (h / 4) * bytes);
     encode_image(f, img.data(), w * 4, 4, w, h, out.data(), (w / 4) * bytes);
     EXPECT_GT(decoded_psnr(img, w, h, out, f), 33.0);
@@ -469,8 +469,8 @@ TEST(DxtImage, EdgeBlocksReplicateLastRowAndColumn) {
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x) std::memcpy(&rgb[y * pitch + x * 3], &img[(y * w + x) * 4], 3);
     const int bw = (w + 3) / 4, bh = (h + 3) / 4, dst_pitch = bw * 16 + 8;
-    for (const Format f : {Format::DXT1, Format::DXT5}) {
-      const int bytes = f == Format::DXT1 ? 8 : 16;
+    for (const Format f : {Format::kDxt1, Format::kDxt5}) {
+      const int bytes = f == Format::kDxt1 ? 8 : 16;
       std::vector<unsigned char> out(static_cast<size_t>(dst_pitch) * bh, 0xee);
       encode_image(f, rgb.data(), pitch, 3, w, h, out.data(), dst_pitch);
       for (int by = 0; by < bh; ++by) {
@@ -504,7 +504,7 @@ uint64_t fnv1a(uint64_t h, const std::vector<unsigned char>& data) {
 // (x86_64 and i386 Linux, Windows) and on both encoder paths, and only move on purpose.
 TEST(DxtDeterminism, DigestOfProceduralImagesOnEachPath) {
   const Path chosen = active_path();
-  for (Path path : {Path::Sse2, Path::Portable}) {
+  for (Path path : {Path::kSse2, Path::kPortable}) {
     if (!use_path(path)) continue;  // no SSE2 on this processor
     uint64_t h = 14695981039346656037ull;
     const int sizes[][2] = {{64, 64}, {37, 23}, {128, 16}};
@@ -513,14 +513,14 @@ TEST(DxtDeterminism, DigestOfProceduralImagesOnEachPath) {
       const auto img = make_image(s[0], s[1], seed++);
       const int bw = (s[0] + 3) / 4, bh = (s[1] + 3) / 4;
       for (int mode = 0; mode < 4; ++mode) {
-        const Format f = mode == 3 ? Format::DXT1 : static_cast<Format>(mode);
-        const int bytes = f == Format::DXT1 ? 8 : 16;
+        const Format f = mode == 3 ? Format::kDxt1 : static_cast<Format>(mode);
+        const int bytes = f == Format::kDxt1 ? 8 : 16;
         std::vector<unsigned char> out(static_cast<size_t>(bw) * bh * bytes);
         encode_image(f, img.data(), s[0] * 4, 4, s[0], s[1], out.data(), bw * bytes, mode == 3);
         h = fnv1a(h, out);
       }
     }
-    EXPECT_EQ(h, 0x6f67a17331573a1aull) << (path == Path::Sse2 ? "SSE2: " : "portable: ")
+    EXPECT_EQ(h, 0x6f67a17331573a1aull) << (path == Path::kSse2 ? "SSE2: " : "portable: ")
                                         << std::hex << h;
   }
   use_path(chosen);

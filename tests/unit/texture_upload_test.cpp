@@ -347,10 +347,10 @@ TEST_F(TextureUpload, ConcurrentUploadsThroughBothTablesEachSendTheirOwnBlocks) 
           ++mismatches[t];
           continue;
         }
-        dxt::Format f = i % 2 ? dxt::Format::DXT5 : dxt::Format::DXT1;
+        dxt::Format f = i % 2 ? dxt::Format::kDxt5 : dxt::Format::kDxt1;
         Bytes expected(uploads()[0].blocks.size());
         dxt::encode_image(f, pixels.data(), size * 4, 4, size, size, expected.data(),
-                          (size / 4) * int(dxt::block_bytes(f)), f == dxt::Format::DXT1);
+                          (size / 4) * int(dxt::block_bytes(f)), f == dxt::Format::kDxt1);
         mismatches[t] += uploads()[0].blocks != expected;
         ++sent[t];
       }

@@ -35,7 +35,7 @@ bool processor_has_sse2() {
 }
 
 BlockEncoder encoder_for(Path path) {
-  return path == Path::Sse2 ? &sse2::encode_block : &portable::encode_block;
+  return path == Path::kSse2 ? &sse2::encode_block : &portable::encode_block;
 }
 
 // Chosen on first use, unless a caller chose before.
@@ -52,19 +52,19 @@ BlockEncoder current_encoder() {
 
 }  // namespace
 
-Path fastest_path() { return processor_has_sse2() ? Path::Sse2 : Path::Portable; }
+Path fastest_path() { return processor_has_sse2() ? Path::kSse2 : Path::kPortable; }
 
 bool use_path(Path path) {
-  if (path == Path::Sse2 && fastest_path() != Path::Sse2) return false;
+  if (path == Path::kSse2 && fastest_path() != Path::kSse2) return false;
   g_encoder.store(encoder_for(path), std::memory_order_relaxed);
   return true;
 }
 
 Path active_path() {
-  return current_encoder() == &sse2::encode_block ? Path::Sse2 : Path::Portable;
+  return current_encoder() == &sse2::encode_block ? Path::kSse2 : Path::kPortable;
 }
 
-unsigned block_bytes(Format f) { return f == Format::DXT1 ? 8u : 16u; }
+unsigned block_bytes(Format f) { return f == Format::kDxt1 ? 8u : 16u; }
 
 void encode_block(Format f, const unsigned char bgra[64], unsigned char* out, bool punch_through) {
   current_encoder()(f, bgra, out, punch_through);

@@ -8,13 +8,13 @@ namespace {
 bool block_format(D3DFORMAT format, dxt::Format* block) {
   switch (format) {
     case D3DFMT_DXT1:
-      *block = dxt::Format::DXT1;
+      *block = dxt::Format::kDxt1;
       return true;
     case D3DFMT_DXT3:
-      *block = dxt::Format::DXT3;
+      *block = dxt::Format::kDxt3;
       return true;
     case D3DFMT_DXT5:
-      *block = dxt::Format::DXT5;
+      *block = dxt::Format::kDxt5;
       return true;
     default:
       return false;
@@ -64,7 +64,7 @@ HRESULT load_surface_from_surface(IDirect3DSurface8* destination, IDirect3DSurfa
   result = source->table->GetDesc(source, &from);
   if (result != S_OK) return result;
 
-  dxt::Format block = dxt::Format::DXT1;
+  dxt::Format block = dxt::Format::kDxt1;
   const int source_bytes = pixel_bytes(from.Format);
   if (!block_format(to.Format, &block) || source_bytes == 0 || to.Width != from.Width ||
       to.Height != from.Height || to.Width > 0x7FFFFFFF || to.Height > 0x7FFFFFFF) {
@@ -89,7 +89,7 @@ HRESULT load_surface_from_surface(IDirect3DSurface8* destination, IDirect3DSurfa
     dxt::encode_image(block, static_cast<const unsigned char*>(pixels.pBits), pixels.Pitch,
                       source_bytes, static_cast<int>(to.Width), static_cast<int>(to.Height),
                       static_cast<unsigned char*>(blocks.pBits), blocks.Pitch,
-                      block == dxt::Format::DXT1 && punch_through(dxt1_alpha, source_bytes));
+                      block == dxt::Format::kDxt1 && punch_through(dxt1_alpha, source_bytes));
   }
   destination->table->UnlockRect(destination);
   source->table->UnlockRect(source);

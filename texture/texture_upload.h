@@ -65,10 +65,4 @@ class TextureUploader {
   MemorySurface* source_ = nullptr;
 };
 
-// The routine behind both glTexImage2D hooks: `table` names the dispatch table the call came in
-// on, whose glTexImage2D entry takes every call that is not compressed.
-void upload_texture(unsigned table, GLenum target, GLint level, GLint internal_format,
-                    GLsizei width, GLsizei height, GLint border, GLenum format, GLenum type,
-                    const GLvoid* pixels);
-
 }  // namespace qelt

@@ -7,11 +7,11 @@
 
 namespace qelt::dxt {
 
-enum class Format { DXT1, DXT3, DXT5 };
+enum class Format { kDxt1, kDxt3, kDxt5 };
 
 // The instruction sets the block encoder is compiled for. The encoder uses SSE2 where the
 // processor has it, unless a caller chose otherwise.
-enum class Path { Portable, Sse2 };
+enum class Path { kPortable, kSse2 };
 
 // SSE2 when this processor has it, else the portable path.
 Path fastest_path();
