@@ -1,19 +1,10 @@
 # Checks that functions of a 32-bit DLL return with the callee-pop count of their convention:
 #   cmake -DOBJDUMP=<objdump> -DDLL=<dll> -DFUNCTIONS=name:bytes,name:bytes -P check_callee_pop.cmake
 # Every return instruction between a function's symbol and the next symbol must pop `bytes`.
-if(NOT EXISTS "${DLL}")
-  # Per-preset runs may not have built it; make test builds every preset first.
-  message("SKIP: ${DLL} is not built")
+include(${CMAKE_CURRENT_LIST_DIR}/disassembly.cmake)
+if(NOT DEFINED lines)
   return()
 endif()
-execute_process(COMMAND ${OBJDUMP} -d --no-show-raw-insn ${DLL} OUTPUT_VARIABLE listing
-                RESULT_VARIABLE status)
-if(NOT status EQUAL 0)
-  message(FATAL_ERROR "${OBJDUMP} could not read ${DLL}")
-endif()
-string(REPLACE "," ";" FUNCTIONS "${FUNCTIONS}")
-string(REPLACE ";" "\\;" listing "${listing}")
-string(REPLACE "\n" ";" lines "${listing}")
 
 foreach(function IN LISTS FUNCTIONS)
   string(REPLACE ":" ";" parts "${function}")

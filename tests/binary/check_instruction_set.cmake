@@ -2,18 +2,10 @@
 # XMM register or is one of the SSE/SSE2 instructions without one, outside the functions whose
 # symbols match ALLOWED (the code chosen at run time where the processor has SSE2):
 #   cmake -DOBJDUMP=<objdump> -DDLL=<dll> -DALLOWED=<regex> -P check_instruction_set.cmake
-if(NOT EXISTS "${DLL}")
-  # Per-preset runs may not have built it; make test builds every preset first.
-  message("SKIP: ${DLL} is not built")
+include(${CMAKE_CURRENT_LIST_DIR}/disassembly.cmake)
+if(NOT DEFINED lines)
   return()
 endif()
-execute_process(COMMAND ${OBJDUMP} -d --no-show-raw-insn ${DLL} OUTPUT_VARIABLE listing
-                RESULT_VARIABLE status)
-if(NOT status EQUAL 0)
-  message(FATAL_ERROR "${OBJDUMP} could not read ${DLL}")
-endif()
-string(REPLACE ";" "\\;" listing "${listing}")
-string(REPLACE "\n" ";" lines "${listing}")
 
 set(sse "%xmm|\t(mfence|lfence|sfence|movnti|movntq|maskmovq|clflush|ldmxcsr|stmxcsr|prefetch)")
 set(function "")
