@@ -127,13 +127,12 @@ TEST(EscapeRecords, TvOutputActiveTest) {
 }
 
 TEST(EscapeRecords, RoutingRecordsAndAnswer) {
-  ExpectOnlyWords(Bytes(MakeRoutingQuery()), 0, {{0, 0x03B0}});
+  ExpectOnlyWords(Bytes(MakeRoutingQuery()), 0, {{0, 0x03B0}, {4, 4}});
   ExpectOnlyWords(Bytes(MakeRoutingMonitorAndTv()), 0, {{0, 0x03B0}, {8, 1}});
   ExpectOnlyWords(Bytes(MakeRoutingTvOnly()), 0, {{0, 0x03B0}, {8, 2}});
 
   RoutingRecord answered = MakeRoutingQuery();
-  answered.state = 4;
-  EXPECT_TRUE(IsMonitorInUse(answered));
+  EXPECT_TRUE(IsMonitorInUse(answered)) << "a query the driver leaves alone";
   answered.state = 5;
   EXPECT_FALSE(IsMonitorInUse(answered));
   answered.state = 0;

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <string>
 
 namespace {
 
@@ -40,6 +42,26 @@ TEST(SettingText, IntegersOutOfRangeSaturate) {
   EXPECT_EQ(std::numeric_limits<std::int32_t>::min(), ParseIntegerSetting("-2147483648"));
   EXPECT_EQ(std::numeric_limits<std::int32_t>::min(),
             ParseIntegerSetting("-99999999999999999999999"));
+}
+
+// The shell's process may run in any locale: the texts keep the "C" form in both directions.
+TEST(SettingText, NumbersKeepTheCFormInALocaleWithADecimalComma) {
+  const std::string before = std::setlocale(LC_NUMERIC, nullptr);
+  bool comma = false;
+  for (const char* name : {"German_Germany.1252", "German", "de_DE.UTF-8", "de_DE"}) {
+    if (std::setlocale(LC_NUMERIC, name) != nullptr) {
+      comma = std::strcmp(std::localeconv()->decimal_point, ",") == 0;
+      break;
+    }
+  }
+  if (!comma) {
+    std::setlocale(LC_NUMERIC, before.c_str());
+    GTEST_SKIP() << "no locale with a decimal comma here";
+  }
+  EXPECT_EQ("1.300000", FormatFloatSetting(1.3f));
+  EXPECT_EQ(1.3f, ParseFloatSetting("1.300000"));
+  EXPECT_EQ(1.0f, ParseFloatSetting("1,300000"));
+  std::setlocale(LC_NUMERIC, before.c_str());
 }
 
 TEST(SettingText, NumbersParseAsAtofDoes) {

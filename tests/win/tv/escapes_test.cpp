@@ -119,7 +119,7 @@ TEST_F(Escapes, DesktopSizeStoreAndQuery) {
 
 TEST_F(Escapes, RoutingQueryIsAnsweredInItsOwnRecord) {
   EXPECT_TRUE(panel().query_monitor_in_use(tvsim::screen_dc()));
-  expect_command(only_escape(), {0x03B0, 0, 0}, 0);
+  expect_command(only_escape(), {0x03B0, 4, 0}, 0);
 
   panel().route_to_tv_only(tvsim::screen_dc());
   expect_command(only_escape(), {0x03B0, 0, 2}, 0);

@@ -193,4 +193,31 @@ TEST_F(SettingsStore, EmptyStoreNeitherReadsNorWrites) {
   EXPECT_FALSE(key_exists());
 }
 
+// A display whose driver key was not found has an empty key path: its store must not read or
+// write values at the root of HKEY_LOCAL_MACHINE, and keeps its defaults.
+TEST_F(SettingsStore, EmptyKeyPathReadsDefaultsAndWritesNothingAtTheRoot) {
+  const std::string name = "QeltTvTestRoot-" + std::to_string(GetCurrentProcessId());
+  HKEY root;
+  ASSERT_EQ(RegOpenKeyA(HKEY_LOCAL_MACHINE, nullptr, &root), ERROR_SUCCESS);
+  RegSetValueExA(root, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>("2.5"), 4);
+
+  CConfigurationData store(HKEY_LOCAL_MACHINE);
+  store.SetKeyPath("");
+  float gamma = 0.0f;
+  store.BindFloat(name, &gamma, 1.3f, 0);
+  store.Load();
+  EXPECT_EQ(gamma, 1.3f);
+  gamma = 0.5f;
+  store.Save();
+
+  char text[16] = {};
+  DWORD size = sizeof text;
+  EXPECT_EQ(RegQueryValueExA(root, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(text),
+                             &size),
+            ERROR_SUCCESS);
+  EXPECT_STREQ(text, "2.5") << "the value at the root was written";
+  RegDeleteValueA(root, name.c_str());
+  RegCloseKey(root);
+}
+
 }  // namespace

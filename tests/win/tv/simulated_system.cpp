@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <iterator>
 #include <utility>
@@ -283,7 +284,8 @@ BOOL WINAPI sim_EnumDisplayMonitors(HDC dc, LPCRECT clip, MONITORENUMPROC callba
   const std::vector<MonitorModel> monitors = state().system.monitors;
   for (std::size_t i = 0; i < monitors.size(); ++i) {
     RECT area = monitors[i].area;
-    if (!callback(monitor_handle(i), dc != nullptr ? monitor_dc(i) : nullptr, &area, data)) break;
+    // Every callback gets the caller's own context, as the real system hands it.
+    if (!callback(monitor_handle(i), dc, &area, data)) break;
   }
   return TRUE;
 }
@@ -295,7 +297,28 @@ BOOL WINAPI sim_GetMonitorInfoA(HMONITOR monitor, LPMONITORINFO info) {
   info->rcMonitor = state().system.monitors[index].area;
   info->rcWork = info->rcMonitor;
   info->dwFlags = index == 0 ? MONITORINFOF_PRIMARY : 0;
+  if (info->cbSize >= sizeof(MONITORINFOEXA)) {
+    std::snprintf(reinterpret_cast<MONITORINFOEXA*>(info)->szDevice, CCHDEVICENAME,
+                  "\\\\.\\DISPLAY%u", static_cast<unsigned>(index + 1));
+  }
   return TRUE;
+}
+
+// A context for "\\.\DISPLAYn" is answered by monitor n's driver; any other goes to the system.
+HDC WINAPI sim_CreateDCA(LPCSTR driver, LPCSTR device, LPCSTR port, const DEVMODEA* mode) {
+  Call& call = record("CreateDCA", nullptr);
+  if (driver != nullptr) call.text = driver;
+  unsigned number = 0;
+  if (driver != nullptr && std::sscanf(driver, "\\\\.\\DISPLAY%u", &number) == 1 && number >= 1 &&
+      number <= state().system.monitors.size()) {
+    return monitor_dc(number - 1);
+  }
+  return CreateDCA(driver, device, port, mode);
+}
+
+BOOL WINAPI sim_DeleteDC(HDC dc) {
+  record("DeleteDC", dc);
+  return monitor_of(dc) >= 0 ? TRUE : DeleteDC(dc);
 }
 
 FARPROC WINAPI sim_GetProcAddress(HMODULE module, LPCSTR name) {
@@ -456,6 +479,8 @@ const ImportReplacement kReplacements[] = {
     {"ExtEscape", reinterpret_cast<void*>(&sim_ExtEscape)},
     {"GetDC", reinterpret_cast<void*>(&sim_GetDC)},
     {"ReleaseDC", reinterpret_cast<void*>(&sim_ReleaseDC)},
+    {"CreateDCA", reinterpret_cast<void*>(&sim_CreateDCA)},
+    {"DeleteDC", reinterpret_cast<void*>(&sim_DeleteDC)},
     {"GetSystemMetrics", reinterpret_cast<void*>(&sim_GetSystemMetrics)},
     {"GetProcAddress", reinterpret_cast<void*>(&sim_GetProcAddress)},
     {"GetVersionExA", reinterpret_cast<void*>(&sim_GetVersionExA)},

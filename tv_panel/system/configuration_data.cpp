@@ -76,9 +76,11 @@ void CConfigurationData::Reset() {
   m_next.reset();
 }
 
+// An empty key path would name the root key itself: such a store reads only its defaults and
+// writes nothing (a display whose driver key was not found keeps the default gamma).
 std::string CConfigurationData::ReadText() const {
   HKEY key;
-  if (RegOpenKeyA(m_rootKey, m_keyPath.c_str(), &key) == ERROR_SUCCESS) {
+  if (!m_keyPath.empty() && RegOpenKeyA(m_rootKey, m_keyPath.c_str(), &key) == ERROR_SUCCESS) {
     char buffer[kSettingReadBufferSize];
     DWORD type = 0;
     DWORD size = sizeof buffer;
@@ -95,7 +97,8 @@ std::string CConfigurationData::ReadText() const {
 // Writes go to HKEY_LOCAL_MACHINE whatever the root, creating missing keys.
 void CConfigurationData::WriteText(const std::string& text) const {
   HKEY key;
-  if (RegCreateKeyA(HKEY_LOCAL_MACHINE, m_keyPath.c_str(), &key) == ERROR_SUCCESS) {
+  if (!m_keyPath.empty() &&
+      RegCreateKeyA(HKEY_LOCAL_MACHINE, m_keyPath.c_str(), &key) == ERROR_SUCCESS) {
     RegSetValueExA(key, m_valueName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                    static_cast<DWORD>(text.size() + 1));
     RegCloseKey(key);
@@ -104,7 +107,7 @@ void CConfigurationData::WriteText(const std::string& text) const {
 
 void CConfigurationData::DeleteValue() const {
   HKEY key;
-  if (RegOpenKeyA(m_rootKey, m_keyPath.c_str(), &key) == ERROR_SUCCESS) {
+  if (!m_keyPath.empty() && RegOpenKeyA(m_rootKey, m_keyPath.c_str(), &key) == ERROR_SUCCESS) {
     RegDeleteValueA(key, m_valueName.c_str());
     RegCloseKey(key);
   }

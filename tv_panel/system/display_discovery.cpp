@@ -1,10 +1,22 @@
 #include "display_discovery.h"
 
-#include "discovery_rules.h"
 #include "escapes_win32.h"
 #include "setting_text.h"
 
+#include <cstdio>
+#include <cstring>
+
 namespace {
+
+// The configuration manager's answer for every failure on our side.
+constexpr DWORD kConfigManagerFailure = 19;
+constexpr DWORD kGetDevNodeKeyService = 0x3D;
+constexpr DWORD kDevNodeSoftwareKey = 1;
+
+const char kNtDriverKeyPath[] = "SYSTEM\\CurrentControlSet\\Services\\vantrel\\Device0";
+const char kUnknownNodeDriverKeyPath[] = "SOFTWARE\\Qelt Interactive\\Vantrel";
+// The longest driver key the walk expects: the class key of Display\nnnn.
+constexpr char kLongestDriverKey[] = "System\\CurrentControlSet\\Services\\Class\\Display\\XXXX";
 
 bool g_multiMonitorBound = false;
 MultiMonitorFunctions g_multiMonitor = {};
@@ -26,9 +38,20 @@ bool ResolveMultiMonitorFunctions() {
          Resolve(user32, "GetMonitorInfoA", g_multiMonitor.getMonitorInfoA);
 }
 
-BOOL CALLBACK CollectBoardMonitor(HMONITOR monitor, HDC dc, LPRECT, LPARAM monitors) {
-  if (CDisplayDriver(dc).Identify()) {
-    reinterpret_cast<std::vector<HMONITOR>*>(monitors)->push_back(monitor);
+// The system hands every callback the caller's own screen context, which reaches only the
+// primary display's driver: each monitor is asked through a context made for its device.
+BOOL CALLBACK CollectBoardMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM monitors) {
+  try {
+    const HDC dc = CreateMonitorDC(monitor);
+    const bool board = dc != nullptr && CDisplayDriver(dc).Identify();
+    if (dc != nullptr) {
+      DeleteDC(dc);
+    }
+    if (board) {
+      reinterpret_cast<std::vector<HMONITOR>*>(monitors)->push_back(monitor);
+    }
+  } catch (...) {
+    // No exception crosses into the system: this monitor is left out.
   }
   return TRUE;
 }
@@ -56,13 +79,24 @@ int BindMultiMonitorFunctions() {
   }
   g_multiMonitorBound = true;
   if (ResolveMultiMonitorFunctions() &&
-      VirtualScreenCoversScreen(GetSystemMetrics(SM_CXVIRTUALSCREEN),
-                                GetSystemMetrics(SM_CYVIRTUALSCREEN), GetSystemMetrics(SM_CXSCREEN),
-                                GetSystemMetrics(SM_CYSCREEN))) {
+      // Multi-monitor support is trusted only when the virtual screen covers the primary one.
+      GetSystemMetrics(SM_CXVIRTUALSCREEN) >= GetSystemMetrics(SM_CXSCREEN) &&
+      GetSystemMetrics(SM_CYVIRTUALSCREEN) >= GetSystemMetrics(SM_CYSCREEN)) {
     return 1;
   }
   g_multiMonitor = MultiMonitorFunctions{};
   return 0;
+}
+
+HDC CreateMonitorDC(HMONITOR monitor) {
+  MONITORINFOEXA info = {};
+  info.cbSize = sizeof info;
+  static_assert(sizeof(MONITORINFOEXA) == 72, "extended monitor information");
+  if (g_multiMonitor.getMonitorInfoA == nullptr ||
+      !g_multiMonitor.getMonitorInfoA(monitor, &info)) {
+    return nullptr;
+  }
+  return CreateDCA(info.szDevice, nullptr, nullptr, nullptr);
 }
 
 const MultiMonitorFunctions& BoundMultiMonitorFunctions() { return g_multiMonitor; }
@@ -78,19 +112,22 @@ DWORD ConfigManagerRequest(DWORD service, const void* arguments) {
   DWORD returned = 0;
   // The input is the address of the argument block.
   const BOOL succeeded =
-      DeviceIoControl(device, ConfigManagerControlCode(service), &arguments, sizeof arguments,
-                      &serviceResult, sizeof serviceResult, &returned, nullptr);
+      DeviceIoControl(device, 0x80000000u | service, &arguments, sizeof arguments, &serviceResult,
+                      sizeof serviceResult, &returned, nullptr);
   CloseHandle(device);
-  return ConfigManagerResult(succeeded != FALSE, returned, serviceResult);
+  // The service's result counts only when the call worked and returned all four bytes of it.
+  return succeeded && returned == sizeof serviceResult ? serviceResult : kConfigManagerFailure;
 }
 
 DWORD KeyWalk(DWORD deviceNode, char* buffer, DWORD length) {
-  if (!KeyWalkBufferLargeEnough(length)) {
+  if (length < sizeof kLongestDriverKey) {
     return kConfigManagerFailure;
   }
+  char enumKey[40];
+  std::snprintf(enumKey, sizeof enumKey, "Config Manager\\Enum\\%x",
+                static_cast<unsigned>(deviceNode));
   HKEY key;
-  if (RegOpenKeyExA(HKEY_DYN_DATA, ConfigManagerEnumKey(deviceNode).c_str(), 0, KEY_READ, &key) !=
-      ERROR_SUCCESS) {
+  if (RegOpenKeyExA(HKEY_DYN_DATA, enumKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
     return kConfigManagerFailure;
   }
   char hardwareKeyBuffer[251];
@@ -98,7 +135,7 @@ DWORD KeyWalk(DWORD deviceNode, char* buffer, DWORD length) {
   if (!ReadKeyText(key, "HardWareKey", hardwareKeyBuffer, sizeof hardwareKeyBuffer, hardwareKey)) {
     return kConfigManagerFailure;
   }
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, HardwareEnumKey(hardwareKey).c_str(), 0, KEY_READ, &key) !=
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, ("Enum\\" + hardwareKey).c_str(), 0, KEY_READ, &key) !=
       ERROR_SUCCESS) {
     return kConfigManagerFailure;
   }
@@ -107,7 +144,13 @@ DWORD KeyWalk(DWORD deviceNode, char* buffer, DWORD length) {
   if (!ReadKeyText(key, "Driver", driverBuffer, sizeof driverBuffer, driver)) {
     return kConfigManagerFailure;
   }
-  return CopyKeyPath(DriverClassKeyPath(driver), buffer, length) ? 0 : kConfigManagerFailure;
+  // A path that does not fit is refused, the buffer left untouched.
+  const std::string path = "System\\CurrentControlSet\\Services\\Class\\" + driver;
+  if (path.size() >= length) {
+    return kConfigManagerFailure;
+  }
+  std::memcpy(buffer, path.c_str(), path.size() + 1);
+  return 0;
 }
 
 CDisplayDriver::CDisplayDriver(HDC dc) : m_dc(dc) {}
@@ -137,7 +180,8 @@ std::string CDisplayDriver::GetDriverKeyPath() const {
   return std::string();
 }
 
-std::size_t BoardDisplays::Count() const { return DisplayCount(monitors.size()); }
+// Every per-display array has room for at least one display.
+std::size_t BoardDisplays::Count() const { return monitors.empty() ? 1 : monitors.size(); }
 
 void EnumerateBoardDisplays(BoardDisplays& displays, BOOL deviceFromShell) {
   displays.monitors.clear();

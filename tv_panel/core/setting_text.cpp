@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <clocale>
 #include <cstdlib>
 #include <limits>
 
@@ -18,15 +19,39 @@ std::string Printed(const char* format, Value value) {
 
 bool IsCSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
+// The decimal point of the process's current locale, which printf and strtod follow. The panel
+// runs inside the shell's process, where any module may change the locale; the stored texts keep
+// the "C" form whatever it is, so that a saved 1.3 never reads back as 1.
+std::string LocaleDecimalPoint() {
+  const char* point = std::localeconv()->decimal_point;
+  return point != nullptr && *point != '\0' ? point : ".";
+}
+
+void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
+  for (std::size_t at = text.find(from); at != std::string::npos;
+       at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
+}
+
+std::string PrintedInCForm(double value) {
+  std::string text = Printed("%f", value);
+  const std::string point = LocaleDecimalPoint();
+  if (point != ".") {
+    ReplaceAll(text, point, ".");
+  }
+  return text;
+}
+
 }  // namespace
 
 std::string FormatIntegerSetting(std::int32_t value) {
   return Printed("%d", static_cast<int>(value));
 }
 
-std::string FormatFloatSetting(float value) { return Printed("%f", static_cast<double>(value)); }
+std::string FormatFloatSetting(float value) { return PrintedInCForm(static_cast<double>(value)); }
 
-std::string FormatDoubleSetting(double value) { return Printed("%f", value); }
+std::string FormatDoubleSetting(double value) { return PrintedInCForm(value); }
 
 std::int32_t ParseIntegerSetting(const std::string& text) {
   std::size_t at = 0;
@@ -48,7 +73,16 @@ std::int32_t ParseIntegerSetting(const std::string& text) {
   return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
 }
 
-double ParseDoubleSetting(const std::string& text) { return std::strtod(text.c_str(), nullptr); }
+double ParseDoubleSetting(const std::string& text) {
+  std::string local = text;
+  const std::string point = LocaleDecimalPoint();
+  if (point != ".") {
+    // Read as the "C" locale would: its point is '.', and the locale's own point ends the number.
+    local.erase(std::min(local.find(point), local.size()));
+    ReplaceAll(local, ".", point);
+  }
+  return std::strtod(local.c_str(), nullptr);
+}
 
 float ParseFloatSetting(const std::string& text) {
   const double value = ParseDoubleSetting(text);

@@ -1,6 +1,6 @@
 // Text forms of the panel's registry settings: every value is stored as
 // REG_SZ text, numbers written with "%d" or "%f" and read back the way
-// atoi and atof read them.
+// atoi and atof read them, always in the "C" locale's form.
 #ifndef QELTVBTV_SETTING_TEXT_H
 #define QELTVBTV_SETTING_TEXT_H
 

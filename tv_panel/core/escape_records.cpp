@@ -83,7 +83,9 @@ bool IsTvOutputActive(const TvEncoderStatus& status) {
          (status.stateFlags & kTvOutputOnState) != 0;
 }
 
-RoutingRecord MakeRoutingQuery() { return MakeRouting(0, kRoutingQueryMode); }
+// Starts from "monitor in use": a driver that leaves the answer untouched does not read as
+// "monitor off".
+RoutingRecord MakeRoutingQuery() { return MakeRouting(kRoutingMonitorInUse, kRoutingQueryMode); }
 
 RoutingRecord MakeRoutingMonitorAndTv() { return MakeRouting(0, kRoutingMonitorAndTvMode); }
 

@@ -25,6 +25,9 @@ struct MultiMonitorFunctions {
 // multi-monitor support is available (1) or not (0).
 int BindMultiMonitorFunctions();
 const MultiMonitorFunctions& BoundMultiMonitorFunctions();
+// A device context for one monitor's display device, for the caller to delete; null when the
+// monitor functions are not bound or the monitor is unknown.
+HDC CreateMonitorDC(HMONITOR monitor);
 
 // Arguments of the configuration manager's Get_DevNode_Key, in call order.
 struct DevNodeKeyArguments {
