@@ -1,0 +1,47 @@
+// Ids of the panel's resources and of the TV page's controls, shared by the code and the
+// resource script.
+#ifndef QELTVBTV_RESOURCE_IDS_H
+#define QELTVBTV_RESOURCE_IDS_H
+
+#define IDS_SOCKETS_FAILED 101
+#define IDS_PANEL_TITLE 333
+#define IDS_TITLE_ON 334
+#define IDS_NTSC 340
+#define IDS_PAL 341
+#define IDS_SCREEN_FIT 346
+#define IDS_FLICKER_FILTER 347
+#define IDS_COLOUR 348
+#define IDS_BRIGHTNESS 349
+
+#define IDD_TVOUT_PAGE 1000
+#define IDB_TV_PICTURE 141
+#define IDB_TV_SIDE 173
+#define IDR_LINK_MENU 157
+#define IDC_HAND 158
+#define IDR_TV_CLIP 500
+
+#define IDC_PICTURE 1141
+#define IDC_ANIMATION 1143
+#define IDC_SIDE_PICTURE 1085
+#define IDC_ENABLE_TV 1103
+#define IDC_NO_MONITOR 1105
+#define IDC_SIGNAL_LABEL 1152
+#define IDC_SIGNAL_TYPE 1110
+#define IDC_SETTINGS_GROUP 1158
+#define IDC_ADJUST_LABEL 1156
+#define IDC_ADJUST_ITEM 1155
+#define IDC_ADJUST_SLIDER 1127
+#define IDC_SLIDER_MIN 1153
+#define IDC_SLIDER_MAX 1154
+#define IDC_CENTERING_GROUP 1157
+#define IDC_MOVE_UP 1015
+#define IDC_MOVE_LEFT 1002
+#define IDC_MOVE_RIGHT 1004
+#define IDC_MOVE_DOWN 1017
+#define IDC_MOVE_CENTRE 1013
+#define IDC_LINK 1053
+
+#define ID_OPEN_LINK 32771
+#define ID_COPY_LINK 32772
+
+#endif
