@@ -2,6 +2,7 @@
 # wine64 for the 64-bit tier, 32-bit Wine (native, or under qemu user emulation, as
 # scripts/setup_wine32.sh found) for the 32-bit one.
 set(QELT_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+set(QELT_PRIVATE_DISPLAY ${CMAKE_CURRENT_LIST_DIR}/private_display.sh)
 set(script_permissions OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ
                        WORLD_EXECUTE)
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)

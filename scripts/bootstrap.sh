@@ -11,7 +11,7 @@ packages=(
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine64                               # runs the 64-bit Windows tests
   googletest                           # sources built by every tier
-  xvfb imagemagick                     # screenshots of the property page
+  xvfb imagemagick fonts-wine          # the property page on screen (Marlett arrows), screenshots
   libstb-dev                           # image files in the demo client and the benchmark
 )
 case "${1:-}" in

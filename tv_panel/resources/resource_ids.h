@@ -17,7 +17,7 @@
 #define IDB_TV_PICTURE 141
 #define IDB_TV_SIDE 173
 #define IDR_LINK_MENU 157
-#define IDC_HAND 158
+#define IDC_LINK_CURSOR 158
 #define IDR_TV_CLIP 500
 
 #define IDC_PICTURE 1141

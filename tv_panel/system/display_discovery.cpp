@@ -157,6 +157,10 @@ CDisplayDriver::CDisplayDriver(HDC dc) : m_dc(dc) {}
 
 int CDisplayDriver::Identify() const { return escape::IdentifyAdapter(m_dc) ? 1 : 0; }
 
+void CDisplayDriver::SetGammaRamp(int red, int green, int blue) const {
+  escape::LoadGammaRamp(m_dc, red, green, blue, escape::kIdentityGammaHundredths);
+}
+
 std::string CDisplayDriver::GetDriverKeyPath() const {
   OSVERSIONINFOA version = {};
   version.dwOSVersionInfoSize = sizeof version;

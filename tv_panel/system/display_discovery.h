@@ -52,6 +52,8 @@ class CDisplayDriver {
 
   int Identify() const;
   std::string GetDriverKeyPath() const;
+  // Loads the ramp for gamma red/100, green/100, blue/100.
+  void SetGammaRamp(int red, int green, int blue) const;
 
  private:
   HDC m_dc;

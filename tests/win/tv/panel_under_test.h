@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -44,6 +46,18 @@ struct PanelUnderTest {
   decltype(&escape::NotifySettingsApplied) notify_settings_applied;
   decltype(&escape::GetVideoParameters) get_video_parameters;
   decltype(&escape::SetVideoParameters) set_video_parameters;
+
+  // The TV-out page as the extension offers it: made with the shell's display values, and a
+  // platform page built from a description with this module's template and a dialog procedure
+  // that hands the window to the page object.
+  void* (*create_page)(const char* device, const char* title, BOOL device_from_shell);
+  void (*destroy_page)(void* page);
+  HPROPSHEETPAGE (*create_sheet_page)(void* page);
+  HWND (*page_window)(void* page);
+  HWND (*link_window)(void* page);
+  int (*link_state)(void* page);
+  BOOL (*animation_playing)(void* page);
+  BOOL (*animation_at_end)(void* page);
 };
 
 using PanelUnderTestEntry = const PanelUnderTest* (*)();

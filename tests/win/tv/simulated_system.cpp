@@ -161,7 +161,7 @@ int driver_command(HDC dc, const std::uint8_t* input, int input_size, void* outp
       return 1;
     case 0x0501:
       if (input_size != 8) return 0;
-      board.tv_state_flags |= 0x2;
+      if (board.tv_output_starts) board.tv_state_flags |= 0x2;
       return 1;
     default:
       return 0;
@@ -301,6 +301,44 @@ BOOL WINAPI sim_GetMonitorInfoA(HMONITOR monitor, LPMONITORINFO info) {
     std::snprintf(reinterpret_cast<MONITORINFOEXA*>(info)->szDevice, CCHDEVICENAME,
                   "\\\\.\\DISPLAY%u", static_cast<unsigned>(index + 1));
   }
+  return TRUE;
+}
+
+int WINAPI sim_GetDeviceCaps(HDC dc, int index) {
+  record("GetDeviceCaps", dc).code = index;
+  if (monitor_of(dc) < 0) return GetDeviceCaps(dc, index);
+  switch (index) {
+    case HORZRES:
+      return state().system.screen_width;
+    case VERTRES:
+      return state().system.screen_height;
+    default:
+      return 0;
+  }
+}
+
+// Mode changes, links opened and help requests are logged, never carried out.
+LONG WINAPI sim_ChangeDisplaySettingsA(DEVMODEA* mode, DWORD flags) {
+  Call& call = record("ChangeDisplaySettingsA", nullptr);
+  call.code = mode != nullptr ? mode->dmSize : 0;
+  if (mode != nullptr) call.args = {mode->dmFields, mode->dmPelsWidth, mode->dmPelsHeight, flags};
+  return DISP_CHANGE_SUCCESSFUL;
+}
+
+HINSTANCE WINAPI sim_ShellExecuteA(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters,
+                                   LPCSTR directory, INT show) {
+  Call& call = record("ShellExecuteA", owner);
+  call.text = std::string(verb != nullptr ? verb : "") + " " + (file != nullptr ? file : "");
+  call.args = {reinterpret_cast<std::uintptr_t>(parameters),
+               reinterpret_cast<std::uintptr_t>(directory), static_cast<std::uintptr_t>(show)};
+  return reinterpret_cast<HINSTANCE>(42);
+}
+
+BOOL WINAPI sim_WinHelpA(HWND window, LPCSTR file, UINT command, ULONG_PTR data) {
+  Call& call = record("WinHelpA", window);
+  call.code = command;
+  if (file != nullptr) call.text = file;
+  call.args = {data};
   return TRUE;
 }
 
@@ -480,6 +518,10 @@ const ImportReplacement kReplacements[] = {
     {"GetDC", reinterpret_cast<void*>(&sim_GetDC)},
     {"ReleaseDC", reinterpret_cast<void*>(&sim_ReleaseDC)},
     {"CreateDCA", reinterpret_cast<void*>(&sim_CreateDCA)},
+    {"GetDeviceCaps", reinterpret_cast<void*>(&sim_GetDeviceCaps)},
+    {"ChangeDisplaySettingsA", reinterpret_cast<void*>(&sim_ChangeDisplaySettingsA)},
+    {"ShellExecuteA", reinterpret_cast<void*>(&sim_ShellExecuteA)},
+    {"WinHelpA", reinterpret_cast<void*>(&sim_WinHelpA)},
     {"DeleteDC", reinterpret_cast<void*>(&sim_DeleteDC)},
     {"GetSystemMetrics", reinterpret_cast<void*>(&sim_GetSystemMetrics)},
     {"GetProcAddress", reinterpret_cast<void*>(&sim_GetProcAddress)},

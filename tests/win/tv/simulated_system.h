@@ -48,8 +48,9 @@ struct BoardModel {
   DWORD tv_encoder_presence = 1;
   // Up to 12 bytes are answered; a 12-byte name leaves no terminator.
   std::string tv_encoder_name = "QV-TV";
-  DWORD tv_state_flags = 0;  // 0x2 while the TV output is on
-  DWORD routing_state = 4;   // 4: monitor in use; routing to TV only makes it 5
+  DWORD tv_state_flags = 0;      // 0x2 while the TV output is on
+  bool tv_output_starts = true;  // false: switching the output on leaves it off
+  DWORD routing_state = 4;       // 4: monitor in use; routing to TV only makes it 5
   VideoParameters video;
   DWORD desktop_width = 640;
   DWORD desktop_height = 480;

@@ -1,0 +1,18 @@
+# Sourced by the Wine runners, after WINEPREFIX is set. Programs that open windows need an X
+# server: without the caller's own, one private Xvfb serves the prefix. It is started once and
+# ends with its last client, Wine's desktop process, which ends with the Wine server.
+if [ -z "${DISPLAY:-}" ]; then
+  qelt_display=$(($(printf '%s' "$WINEPREFIX" | cksum | cut -d' ' -f1) % 400 + 100))
+  (
+    flock 8
+    if [ ! -S "/tmp/.X11-unix/X$qelt_display" ]; then
+      Xvfb ":$qelt_display" -screen 0 1024x768x24 -nolisten tcp -terminate \
+        </dev/null >/dev/null 2>&1 8>&- &
+      for _ in $(seq 100); do
+        [ -S "/tmp/.X11-unix/X$qelt_display" ] && break
+        sleep 0.1
+      done
+    fi
+  ) 8>"$WINEPREFIX.display.lock"
+  export DISPLAY=":$qelt_display"
+fi

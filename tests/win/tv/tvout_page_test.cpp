@@ -1,0 +1,427 @@
+// The TV-out page in a real property sheet, against the simulated display driver: what opening
+// shows and sends, each control's escapes at once, Apply's registry values, and the link label.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <prsht.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#include <stb_image_write.h>
+
+#include "panel_fixture.h"
+
+namespace {
+
+using tvsim::Call;
+using tvsim::SimulatedSystem;
+
+// A driver command as logged: its code and first argument word.
+struct Command {
+  DWORD code;
+  DWORD argument;
+};
+
+class TvOutPage : public PanelTest {
+ protected:
+  void open(const SimulatedSystem& system) {
+    start(system);
+    InitCommonControls();
+    page_ = panel().create_page("DISPLAY", "Quarro Vantrel", FALSE);
+    HPROPSHEETPAGE sheet_page = panel().create_sheet_page(page_);
+    ASSERT_NE(sheet_page, nullptr);
+    PROPSHEETHEADERA header = {};
+    header.dwSize = sizeof header;
+    header.dwFlags = PSH_MODELESS;
+    header.pszCaption = "Display Properties";
+    header.nPages = 1;
+    header.phpage = &sheet_page;
+    sheet_ = reinterpret_cast<HWND>(PropertySheetA(&header));
+    ASSERT_NE(sheet_, nullptr);
+    pump();
+    window_ = panel().page_window(page_);
+    ASSERT_NE(window_, nullptr);
+  }
+
+  void TearDown() override {
+    if (sheet_ != nullptr) DestroyWindow(sheet_);
+    pump();
+    if (page_ != nullptr) panel().destroy_page(page_);
+    PanelTest::TearDown();
+  }
+
+  void pump() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+  }
+
+  HWND item(int id) const { return GetDlgItem(window_, id); }
+  bool enabled(int id) const { return IsWindowEnabled(item(id)) != FALSE; }
+  bool checked(int id) const { return SendMessageA(item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+  void click_button(int id) {
+    SendMessageA(item(id), BM_CLICK, 0, 0);
+    pump();
+  }
+  void select(int id, int index) {
+    SendMessageA(item(id), CB_SETCURSEL, index, 0);
+    SendMessageA(window_, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(item(id)));
+  }
+  void slide_to(int position) {
+    SendMessageA(item(1127), TBM_SETPOS, TRUE, position);
+    SendMessageA(window_, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, position),
+                 reinterpret_cast<LPARAM>(item(1127)));
+  }
+
+  // The driver commands sent since the last call.
+  std::vector<Command> commands() {
+    std::vector<Command> sent;
+    const auto escapes = tvsim::calls_to("ExtEscape");
+    for (std::size_t i = seen_; i < escapes.size(); ++i) {
+      if (escapes[i].code == 32769)
+        sent.push_back({record_word(escapes[i].input, 0), record_word(escapes[i].input, 4)});
+    }
+    seen_ = escapes.size();
+    return sent;
+  }
+
+  void* page_ = nullptr;
+  HWND sheet_ = nullptr;
+  HWND window_ = nullptr;
+  std::size_t seen_ = 0;
+};
+
+const int kTvControls[] = {1158, 1110, 1152, 1155, 1156, 1127, 1153,
+                           1154, 1157, 1002, 1004, 1015, 1017};
+
+TEST_F(TvOutPage, OpeningShowsTheDriversStateAndAppliesTheSavedGammaOnce) {
+  struct Case {
+    bool tv_on;
+    DWORD routing_state;
+    DWORD tv_standard;
+    DWORD overscan;
+    bool monitor_box;
+    LRESULT signal;
+    LRESULT slider;
+  } const cases[] = {
+      {true, 5, 0x0008, 250, true, 1, 1},  // TV only: the monitor is not in use
+      {false, 4, 0x0001, 0, false, 0, 2},
+      {false, 7, 0x0000, 500, true, -1, 0},  // neither standard: no selection
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.tv_on ? "TV on" : "TV off");
+    SimulatedSystem system;
+    system.board.tv_state_flags = c.tv_on ? 0x2 : 0;
+    system.board.routing_state = c.routing_state;
+    system.board.video.tv_standard = c.tv_standard;
+    system.board.video.overscan_x = c.overscan;
+    open(system);
+
+    EXPECT_EQ(checked(1103), c.tv_on);
+    EXPECT_EQ(checked(1105), c.monitor_box);
+    EXPECT_TRUE(enabled(1103));
+    EXPECT_TRUE(enabled(1105));
+    for (int id : kTvControls) EXPECT_EQ(enabled(id), c.tv_on) << id;
+    EXPECT_EQ(SendMessageA(item(1110), CB_GETCURSEL, 0, 0), c.signal);
+    EXPECT_EQ(SendMessageA(item(1127), TBM_GETPOS, 0, 0), c.slider);
+    EXPECT_EQ(tvsim::model().board.settings_opened, 1);
+    int ramps = 0;
+    for (const Command& command : commands()) ramps += command.code == 0x0201;
+    EXPECT_EQ(ramps, 1) << "one display, one ramp";
+    TearDown();
+    page_ = nullptr;
+    sheet_ = nullptr;
+    seen_ = 0;
+  }
+}
+
+// The video-parameters records set since the last call.
+std::vector<std::vector<std::uint8_t>> video_sets(std::size_t& seen) {
+  std::vector<std::vector<std::uint8_t>> sets;
+  const auto escapes = tvsim::calls_to("ExtEscape");
+  for (std::size_t i = seen; i < escapes.size(); ++i)
+    if (escapes[i].code == 3077 && record_word(escapes[i].input, 20) == 2)
+      sets.push_back(escapes[i].input);
+  seen = escapes.size();
+  return sets;
+}
+
+TEST_F(TvOutPage, EachControlSendsItsEscapeAtOnce) {
+  SimulatedSystem system;
+  system.board.tv_state_flags = 0x2;
+  system.board.video.position_x = 70;
+  system.board.video.position_y = 2;
+  open(system);
+  commands();
+  std::size_t seen = tvsim::calls_to("ExtEscape").size();
+
+  select(1110, 1);  // PAL, without Apply
+  const auto sent = commands();
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0].code, 0x0360u);
+  EXPECT_EQ(sent[0].argument, 0x0008u);
+
+  struct Slide {
+    int item, position;
+    std::size_t field;  // offset of the field the value goes to
+    DWORD flag, value;
+  } const slides[] = {
+      {1, 3, 44, 0x04, 0},  // Flicker Filter: the last position is off
+      {1, 2, 44, 0x04, 500},
+      {0, 1, 48, 0x08, 250},  // Screen Fit: both overscan fields
+  };
+  for (const Slide& slide : slides) {
+    select(1155, slide.item);
+    video_sets(seen);
+    slide_to(slide.position);
+    const auto sets = video_sets(seen);
+    ASSERT_EQ(sets.size(), 1u) << slide.item;
+    EXPECT_EQ(record_word(sets[0], 24), slide.flag);
+    EXPECT_EQ(record_word(sets[0], slide.field), slide.value);
+    if (slide.flag == 0x08) {
+      EXPECT_EQ(record_word(sets[0], 52), slide.value) << "overscan Y";
+    }
+  }
+
+  for (int click = 0; click < 8; ++click) click_button(1004);
+  click_button(1015);  // up from 2
+  const auto moves = video_sets(seen);
+  ASSERT_EQ(moves.size(), 9u);
+  EXPECT_EQ(record_word(moves[7], 64), 100u) << "eight clicks right from 70";
+  EXPECT_EQ(record_word(moves[8], 24), 0x20u);
+  EXPECT_EQ(record_word(moves[8], 64), 100u) << "both positions are always sent";
+  EXPECT_EQ(record_word(moves[8], 68), 0u) << "up from 2";
+}
+
+TEST_F(TvOutPage, TvOutputAndRouting) {
+  SimulatedSystem system;
+  system.board.video.max_unscaled_width = 800;
+  system.board.video.max_unscaled_height = 600;
+  open(system);  // TV off, monitor in use
+  commands();
+
+  click_button(1105);  // set while the TV is off: asks, but routes nothing
+  for (const Command& command : commands()) EXPECT_NE(command.code, 0x03B0u);
+  click_button(1105);  // cleared: monitor and TV, even with the TV off
+  auto sent = commands();
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0].code, 0x03B0u);
+
+  click_button(1103);  // on
+  sent = commands();
+  std::vector<DWORD> codes;
+  for (const Command& command : sent) codes.push_back(command.code);
+  EXPECT_EQ(codes, (std::vector<DWORD>{0x0004, 0x0360, 0x0501, 0x0300, 0x03B0}));
+  const auto modes = tvsim::calls_to("ChangeDisplaySettingsA");
+  ASSERT_EQ(modes.size(), 1u);
+  EXPECT_EQ(modes[0].code, 156);
+  EXPECT_EQ(modes[0].args, (std::vector<std::uintptr_t>{0x180000, 800, 600, CDS_UPDATEREGISTRY}));
+  for (int id : kTvControls) EXPECT_TRUE(enabled(id)) << id;
+
+  // Off: the size the driver answers now, not the one stored when switching on.
+  tvsim::model().board.desktop_width = 1152;
+  tvsim::model().board.desktop_height = 864;
+  click_button(1103);
+  const auto restored = tvsim::calls_to("ChangeDisplaySettingsA");
+  ASSERT_EQ(restored.size(), 2u);
+  EXPECT_EQ(restored[1].args[1], 1152u);
+  EXPECT_EQ(restored[1].args[2], 864u);
+  for (int id : kTvControls) EXPECT_FALSE(enabled(id)) << id;
+
+  // On, but the output does not come on: box cleared, controls off, the monitor stays in use.
+  tvsim::model().board.tv_output_starts = false;
+  click_button(1105);
+  commands();
+  click_button(1103);
+  EXPECT_FALSE(checked(1103));
+  EXPECT_TRUE(checked(1105)) << "the monitor box keeps the user's choice";
+  for (int id : kTvControls) EXPECT_FALSE(enabled(id)) << id;
+  sent = commands();
+  ASSERT_FALSE(sent.empty());
+  EXPECT_EQ(sent.back().code, 0x03B0u);
+  EXPECT_EQ(tvsim::model().board.routing_state, 4u) << "routed to monitor and TV";
+}
+
+// The registry text of value under HKEY_LOCAL_MACHINE\key, or "(none)".
+std::string registry_text(const std::string& key, const char* value) {
+  HKEY handle;
+  if (RegOpenKeyA(HKEY_LOCAL_MACHINE, key.c_str(), &handle) != ERROR_SUCCESS) return "(none)";
+  char text[64] = {};
+  DWORD size = sizeof text - 1;
+  DWORD type = 0;
+  const LONG status =
+      RegQueryValueExA(handle, value, nullptr, &type, reinterpret_cast<BYTE*>(text), &size);
+  RegCloseKey(handle);
+  return status == ERROR_SUCCESS && type == REG_SZ ? text : "(none)";
+}
+
+TEST_F(TvOutPage, ApplySavesPanelValuesAndGammaCancelKeepsThemLeavingStopsTheClip) {
+  const std::string panel_key = "Software\\Qelt Interactive\\Vantrel\\Control Panel";
+  const std::string driver_key = "SYSTEM\\CurrentControlSet\\Services\\vantrel\\Device0";
+  RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Qelt Interactive");
+  RegDeleteTreeA(HKEY_LOCAL_MACHINE, driver_key.c_str());
+  open(SimulatedSystem{});
+
+  SendMessageA(sheet_, PSM_APPLY, 0, 0);
+  pump();
+  EXPECT_EQ(tvsim::model().board.settings_applied, 1);
+  EXPECT_TRUE(panel().animation_at_end(page_)) << "leaving shows the last frame";
+  EXPECT_FALSE(panel().animation_playing(page_));
+  struct Expected {
+    std::string key;
+    const char* value;
+    const char* text;
+  } const expected[] = {
+      {panel_key, "Lock Gamma", "1"},
+      {panel_key, "Last API", "0"},
+      {driver_key, "KQX77_RGAMMA", "1.000000"},
+      {driver_key, "KQX77_BGAMMA", "1.000000"},
+      {driver_key + "\\Vorla", "KQX77_GGAMMA", "1.300000"},
+      {driver_key + "\\D3D", "KQX77_RGAMMA", "1.300000"},
+  };
+  for (const Expected& e : expected) EXPECT_EQ(registry_text(e.key, e.value), e.text) << e.key;
+
+  SendMessageA(sheet_, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+  pump();
+  for (const Expected& e : expected) EXPECT_EQ(registry_text(e.key, e.value), e.text) << e.key;
+  RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Qelt Interactive");
+  RegDeleteTreeA(HKEY_LOCAL_MACHINE, driver_key.c_str());
+}
+
+TEST_F(TvOutPage, LinkLabelHoversOpensAndCopies) {
+  open(SimulatedSystem{});
+  const HWND link = panel().link_window(page_);
+  ASSERT_NE(link, nullptr);
+  SendMessageA(link, WM_MOUSEMOVE, 0, MAKELPARAM(1, 1));
+  EXPECT_EQ(panel().link_state(page_), 2) << "hovered";
+  SendMessageA(link, WM_MOUSEMOVE, 0, MAKELPARAM(-5, -5));
+  EXPECT_EQ(panel().link_state(page_), 0) << "left";
+
+  SendMessageA(link, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(1, 1));
+  pump();
+  const auto opened = tvsim::calls_to("ShellExecuteA");
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_EQ(opened[0].text, "open http://www.qelt-interactive.example/");
+  EXPECT_EQ(panel().link_state(page_), 1) << "visited";
+
+  SendMessageA(link, WM_COMMAND, 32772, 0);
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  const HANDLE text = GetClipboardData(CF_TEXT);
+  ASSERT_NE(text, nullptr);
+  EXPECT_STREQ(static_cast<const char*>(GlobalLock(text)), "http://www.qelt-interactive.example/");
+  GlobalUnlock(text);
+  CloseClipboard();
+}
+
+// What the screen shows of a window, as RGB rows from the top.
+struct Picture {
+  int width = 0;
+  int height = 0;
+  std::vector<unsigned char> rgb;
+
+  std::size_t colours_in(const RECT& area) const {
+    std::set<unsigned> seen;
+    for (int y = std::max(0L, area.top); y < std::min<long>(height, area.bottom); ++y)
+      for (int x = std::max(0L, area.left); x < std::min<long>(width, area.right); ++x) {
+        const unsigned char* p = &rgb[3 * (std::size_t(y) * width + x)];
+        seen.insert(p[0] << 16 | p[1] << 8 | p[2]);
+      }
+    return seen.size();
+  }
+};
+
+Picture capture(HWND window) {
+  RECT place;
+  GetWindowRect(window, &place);
+  Picture picture;
+  picture.width = place.right - place.left;
+  picture.height = place.bottom - place.top;
+  const HDC screen = GetDC(nullptr);
+  const HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = picture.width;
+  info.bmiHeader.biHeight = -picture.height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  const HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  const HGDIOBJ previous = SelectObject(memory, dib);
+  BitBlt(memory, 0, 0, picture.width, picture.height, screen, place.left, place.top, SRCCOPY);
+  GdiFlush();
+  const auto* bgra = static_cast<const unsigned char*>(bits);
+  for (int i = 0; i < picture.width * picture.height; ++i)
+    picture.rgb.insert(picture.rgb.end(), {bgra[4 * i + 2], bgra[4 * i + 1], bgra[4 * i]});
+  SelectObject(memory, previous);
+  DeleteObject(dib);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return picture;
+}
+
+// The page as a person sees it: saved under the build folder, its pictures painted and its
+// controls where the dialog template puts them.
+TEST_F(TvOutPage, ScreenshotShowsThePageAsItsTemplateLaysItOut) {
+  SimulatedSystem system;
+  system.board.tv_state_flags = 0x2;
+  open(system);
+  SetWindowPos(sheet_, HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+  RedrawWindow(sheet_, nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  pump();
+  Sleep(300);  // the clip has run a few frames
+  pump();
+  const Picture shot = capture(sheet_);
+  ASSERT_GT(shot.width, 0);
+  stbi_write_png("tvout_page.png", shot.width, shot.height, 3, shot.rgb.data(), shot.width * 3);
+  EXPECT_GT(shot.colours_in(RECT{0, 0, shot.width, shot.height}), 50u) << "blank";
+
+  struct Placed {
+    int id;
+    RECT units;  // left, top, width, height in dialog units
+  } const placed[] = {
+      {1141, {7, 7, 94, 80}},
+      {1103, {134, 10, 112, 10}},
+      {1127, {38, 128, 172, 18}},
+      {1004, {75, 190, 16, 14}},
+  };
+  RECT sheet_place;
+  GetWindowRect(sheet_, &sheet_place);
+  for (const Placed& p : placed) {
+    RECT expected = {p.units.left, p.units.top, p.units.left + p.units.right,
+                     p.units.top + p.units.bottom};
+    MapDialogRect(window_, &expected);
+    RECT actual;
+    GetWindowRect(item(p.id), &actual);
+    MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&actual), 2);
+    EXPECT_EQ(actual.left, expected.left) << p.id;
+    EXPECT_EQ(actual.top, expected.top) << p.id;
+    // Painted: the control's area in the screenshot is not one flat colour.
+    RECT on_screen;
+    GetWindowRect(item(p.id), &on_screen);
+    OffsetRect(&on_screen, -sheet_place.left, -sheet_place.top);
+    EXPECT_GT(shot.colours_in(on_screen), 2u) << p.id;
+  }
+  // The clip lies over the television's screen in the picture.
+  RECT picture, clip;
+  GetWindowRect(item(1141), &picture);
+  GetWindowRect(item(1143), &clip);
+  EXPECT_EQ(clip.left - picture.left, 12);
+  EXPECT_EQ(clip.top - picture.top, 11);
+  EXPECT_EQ(clip.right - clip.left, 114);
+  EXPECT_GT(
+      shot.colours_in(RECT{picture.left - sheet_place.left, picture.top - sheet_place.top,
+                           picture.right - sheet_place.left, picture.bottom - sheet_place.top}),
+      20u)
+      << "the television is drawn";
+}
+
+}  // namespace

@@ -1,0 +1,28 @@
+#include "qelt_prop_page.h"
+
+#include "module_state.h"
+
+BOOL CQeltPropPage::AttachToDialog(HWND window, HINSTANCE instance, HINSTANCE resources) {
+  SetModuleHandles(instance, resources);
+  const BOOL attached = SubclassWindow(window);
+  if (attached) {
+    OnInitDialog();
+  }
+  return attached;
+}
+
+void CQeltPropPage::SetModuleHandles(HINSTANCE instance, HINSTANCE resources) {
+  m_instance = instance;
+  m_resources = resources;
+  SetCurrentResourceHandle(resources);
+}
+
+BOOL CQeltPropPage::OnInitDialog() {
+  CPropertyPage::OnInitDialog();
+  return TRUE;
+}
+
+BOOL CQeltPropPage::OnApply() {
+  OnOK();
+  return TRUE;
+}
