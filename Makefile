@@ -1,6 +1,7 @@
 # make test   sets up the machine, builds every preset and runs every test tier
 #             (QELT_SKIP_WIN32=1: without running the 32-bit DLLs, on a machine that cannot)
-# make demo   sets up, builds the 64-bit proxy and runs the demo GL client under wine64
+# make demo   sets up, builds the 64-bit proxy and runs the demo GL client under wine64, then
+#             shows the TV-out page in a property sheet and saves its screenshot
 # make bench  sets up, builds the encoder benchmark and runs it on the image corpus
 SHELL := /bin/bash
 JOBS ?= 2
@@ -26,7 +27,7 @@ test: build
 demo:
 	@bash scripts/bootstrap.sh demo
 	@cmake --preset win64 >/dev/null
-	@cmake --build --preset win64 -j $(JOBS) --target gl_demo qeltogl standin_icd
+	@cmake --build --preset win64 -j $(JOBS) --target gl_demo qeltogl standin_icd display_properties
 	@bash scripts/demo.sh
 
 bench:

@@ -5,15 +5,11 @@
 #include <commctrl.h>
 #include <prsht.h>
 
-#include <algorithm>
-#include <set>
 #include <string>
 #include <vector>
 
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#include <stb_image_write.h>
-
 #include "panel_fixture.h"
+#include "screen_capture.h"
 
 namespace {
 
@@ -321,52 +317,6 @@ TEST_F(TvOutPage, LinkLabelHoversOpensAndCopies) {
   CloseClipboard();
 }
 
-// What the screen shows of a window, as RGB rows from the top.
-struct Picture {
-  int width = 0;
-  int height = 0;
-  std::vector<unsigned char> rgb;
-
-  std::size_t colours_in(const RECT& area) const {
-    std::set<unsigned> seen;
-    for (int y = std::max(0L, area.top); y < std::min<long>(height, area.bottom); ++y)
-      for (int x = std::max(0L, area.left); x < std::min<long>(width, area.right); ++x) {
-        const unsigned char* p = &rgb[3 * (std::size_t(y) * width + x)];
-        seen.insert(p[0] << 16 | p[1] << 8 | p[2]);
-      }
-    return seen.size();
-  }
-};
-
-Picture capture(HWND window) {
-  RECT place;
-  GetWindowRect(window, &place);
-  Picture picture;
-  picture.width = place.right - place.left;
-  picture.height = place.bottom - place.top;
-  const HDC screen = GetDC(nullptr);
-  const HDC memory = CreateCompatibleDC(screen);
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = picture.width;
-  info.bmiHeader.biHeight = -picture.height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  const HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  const HGDIOBJ previous = SelectObject(memory, dib);
-  BitBlt(memory, 0, 0, picture.width, picture.height, screen, place.left, place.top, SRCCOPY);
-  GdiFlush();
-  const auto* bgra = static_cast<const unsigned char*>(bits);
-  for (int i = 0; i < picture.width * picture.height; ++i)
-    picture.rgb.insert(picture.rgb.end(), {bgra[4 * i + 2], bgra[4 * i + 1], bgra[4 * i]});
-  SelectObject(memory, previous);
-  DeleteObject(dib);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  return picture;
-}
-
 // The page as a person sees it: saved under the build folder, its pictures painted and its
 // controls where the dialog template puts them.
 TEST_F(TvOutPage, ScreenshotShowsThePageAsItsTemplateLaysItOut) {
@@ -379,9 +329,9 @@ TEST_F(TvOutPage, ScreenshotShowsThePageAsItsTemplateLaysItOut) {
   pump();
   Sleep(300);  // the clip has run a few frames
   pump();
-  const Picture shot = capture(sheet_);
+  const Picture shot = capture_window(sheet_);
   ASSERT_GT(shot.width, 0);
-  stbi_write_png("tvout_page.png", shot.width, shot.height, 3, shot.rgb.data(), shot.width * 3);
+  EXPECT_TRUE(save_png(shot, "tvout_page.png"));
   EXPECT_GT(shot.colours_in(RECT{0, 0, shot.width, shot.height}), 50u) << "blank";
 
   struct Placed {
