@@ -5,31 +5,14 @@
 #include <windows.h>
 
 #include <commctrl.h>
-#include <prsht.h>
 
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "panel_under_test.h"
-#include "screen_capture.h"
+#include "display_host.h"
 #include "simulated_system.h"
-
-namespace {
-
-void pump_for(DWORD milliseconds) {
-  const DWORD start = GetTickCount();
-  do {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&message);
-      DispatchMessageA(&message);
-    }
-    Sleep(20);
-  } while (GetTickCount() - start < milliseconds);
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   const std::string screenshot = argc > 1 ? argv[1] : "tvout_page.png";
@@ -50,20 +33,13 @@ int main(int argc, char** argv) {
   tvsim::install(module, system);
 
   void* page = panel.create_page("DISPLAY", "Quarro Vantrel", FALSE);
-  HPROPSHEETPAGE sheet_page = panel.create_sheet_page(page);
-  PROPSHEETHEADERA header = {};
-  header.dwSize = sizeof header;
-  header.dwFlags = PSH_MODELESS;
-  header.pszCaption = "Display Properties";
-  header.nPages = 1;
-  header.phpage = &sheet_page;
-  const HWND sheet = reinterpret_cast<HWND>(PropertySheetA(&header));
+  const HWND sheet = open_display_properties(panel.create_sheet_page(page));
   if (sheet == nullptr) {
     std::printf("the property sheet could not be shown (is an X server there?)\n");
     return 1;
   }
   SetWindowPos(sheet, HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
-  pump_for(2000);  // the clip plays its 95 frames at 15 per second
+  pump_messages(2000);  // the clip plays its 95 frames at 15 per second
   const bool saved = save_png(capture_window(sheet), screenshot);
   std::printf("the TV-out page in its property sheet: %s%s\n", screenshot.c_str(),
               saved ? "" : " (could not be written)");
@@ -79,7 +55,7 @@ int main(int argc, char** argv) {
                 static_cast<unsigned long>(word));
   }
   DestroyWindow(sheet);
-  pump_for(100);
+  pump_messages(100);
   panel.destroy_page(page);
   tvsim::uninstall();
   return saved ? 0 : 1;

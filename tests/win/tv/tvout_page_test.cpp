@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "panel_fixture.h"
-#include "screen_capture.h"
+#include "display_host.h"
 
 namespace {
 
@@ -30,13 +30,7 @@ class TvOutPage : public PanelTest {
     page_ = panel().create_page("DISPLAY", "Quarro Vantrel", FALSE);
     HPROPSHEETPAGE sheet_page = panel().create_sheet_page(page_);
     ASSERT_NE(sheet_page, nullptr);
-    PROPSHEETHEADERA header = {};
-    header.dwSize = sizeof header;
-    header.dwFlags = PSH_MODELESS;
-    header.pszCaption = "Display Properties";
-    header.nPages = 1;
-    header.phpage = &sheet_page;
-    sheet_ = reinterpret_cast<HWND>(PropertySheetA(&header));
+    sheet_ = open_display_properties(sheet_page);
     ASSERT_NE(sheet_, nullptr);
     pump();
     window_ = panel().page_window(page_);
@@ -50,13 +44,7 @@ class TvOutPage : public PanelTest {
     PanelTest::TearDown();
   }
 
-  void pump() {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&message);
-      DispatchMessageA(&message);
-    }
-  }
+  void pump() { pump_messages(); }
 
   HWND item(int id) const { return GetDlgItem(window_, id); }
   bool enabled(int id) const { return IsWindowEnabled(item(id)) != FALSE; }
@@ -326,9 +314,7 @@ TEST_F(TvOutPage, ScreenshotShowsThePageAsItsTemplateLaysItOut) {
   SetWindowPos(sheet_, HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
   RedrawWindow(sheet_, nullptr, nullptr,
                RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-  pump();
-  Sleep(300);  // the clip has run a few frames
-  pump();
+  pump_messages(300);  // the clip has run a few frames
   const Picture shot = capture_window(sheet_);
   ASSERT_GT(shot.width, 0);
   EXPECT_TRUE(save_png(shot, "tvout_page.png"));

@@ -1,4 +1,6 @@
-#include "screen_capture.h"
+#include "display_host.h"
+
+#include <prsht.h>
 
 #include <algorithm>
 #include <set>
@@ -15,6 +17,29 @@ std::size_t Picture::colours_in(const RECT& area) const {
     }
   }
   return seen.size();
+}
+
+HWND open_display_properties(HPROPSHEETPAGE page) {
+  PROPSHEETHEADERA header = {};
+  header.dwSize = sizeof header;
+  header.dwFlags = PSH_MODELESS;
+  header.pszCaption = "Display Properties";
+  header.nPages = 1;
+  header.phpage = &page;
+  return reinterpret_cast<HWND>(PropertySheetA(&header));
+}
+
+void pump_messages(DWORD milliseconds) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+    if (GetTickCount() - start >= milliseconds) return;
+    Sleep(20);
+  }
 }
 
 Picture capture_window(HWND window) {
