@@ -5,6 +5,11 @@ if [ -z "${DISPLAY:-}" ]; then
   qelt_display=$(($(printf '%s' "$WINEPREFIX" | cksum | cut -d' ' -f1) % 400 + 100))
   (
     flock 8
+    # A server of this number that is still there keeps serving; a dead one's files go.
+    qelt_pid=$(tr -d ' ' <"/tmp/.X$qelt_display-lock" 2>/dev/null)
+    if [ -z "$qelt_pid" ] || ! kill -0 "$qelt_pid" 2>/dev/null; then
+      rm -f "/tmp/.X$qelt_display-lock" "/tmp/.X11-unix/X$qelt_display"
+    fi
     if [ ! -S "/tmp/.X11-unix/X$qelt_display" ]; then
       Xvfb ":$qelt_display" -screen 0 1024x768x24 -nolisten tcp -terminate \
         </dev/null >/dev/null 2>&1 8>&- &

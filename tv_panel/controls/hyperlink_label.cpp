@@ -102,7 +102,9 @@ void CHyperlinkLabel::OnContextMenu(HWND, POINT point) {
   if (m_linkState == kHovered) {
     LeaveHover();
   }
-  ReleaseCapture();
+  if (GetCapture() == m_hWnd) {
+    ReleaseCapture();
+  }
   if (point.x == -1 && point.y == -1) {
     // From the keyboard: just inside the label's top-left corner.
     point = POINT{0, 0};

@@ -6,7 +6,11 @@ BOOL CQeltPropPage::AttachToDialog(HWND window, HINSTANCE instance, HINSTANCE re
   SetModuleHandles(instance, resources);
   const BOOL attached = SubclassWindow(window);
   if (attached) {
-    OnInitDialog();
+    // Called from the sheet's dialog procedure: no exception may reach the dialog manager.
+    try {
+      OnInitDialog();
+    } catch (...) {
+    }
   }
   return attached;
 }

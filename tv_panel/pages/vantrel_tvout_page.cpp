@@ -85,9 +85,13 @@ CVantrelTVOutPage::CVantrelTVOutPage()
 }
 
 CVantrelTVOutPage::~CVantrelTVOutPage() {
-  // The gamma saved in the registry goes back into every display's driver.
+  // The gamma saved in the registry goes back into every display's driver; a destructor must not
+  // let an exception out.
   if (m_displaysKnown) {
-    ApplySavedGamma();
+    try {
+      ApplySavedGamma();
+    } catch (...) {
+    }
   }
 }
 

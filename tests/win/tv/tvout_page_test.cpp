@@ -16,10 +16,11 @@ namespace {
 using tvsim::Call;
 using tvsim::SimulatedSystem;
 
-// A driver command as logged: its code and first argument word.
+// A driver command as logged: its code and the two words after it.
 struct Command {
   DWORD code;
   DWORD argument;
+  DWORD mode;  // the routing command's mode
 };
 
 class TvOutPage : public PanelTest {
@@ -71,7 +72,8 @@ class TvOutPage : public PanelTest {
     const auto escapes = tvsim::calls_to("ExtEscape");
     for (std::size_t i = seen_; i < escapes.size(); ++i) {
       if (escapes[i].code == 32769)
-        sent.push_back({record_word(escapes[i].input, 0), record_word(escapes[i].input, 4)});
+        sent.push_back({record_word(escapes[i].input, 0), record_word(escapes[i].input, 4),
+                        record_word(escapes[i].input, 8)});
     }
     seen_ = escapes.size();
     return sent;
@@ -198,6 +200,7 @@ TEST_F(TvOutPage, TvOutputAndRouting) {
   auto sent = commands();
   ASSERT_EQ(sent.size(), 1u);
   EXPECT_EQ(sent[0].code, 0x03B0u);
+  EXPECT_EQ(sent[0].mode, 1u);
 
   click_button(1103);  // on
   sent = commands();
@@ -231,7 +234,7 @@ TEST_F(TvOutPage, TvOutputAndRouting) {
   sent = commands();
   ASSERT_FALSE(sent.empty());
   EXPECT_EQ(sent.back().code, 0x03B0u);
-  EXPECT_EQ(tvsim::model().board.routing_state, 4u) << "routed to monitor and TV";
+  EXPECT_EQ(sent.back().mode, 1u) << "routed to monitor and TV";
 }
 
 // The registry text of value under HKEY_LOCAL_MACHINE\key, or "(none)".
@@ -247,6 +250,20 @@ std::string registry_text(const std::string& key, const char* value) {
   return status == ERROR_SUCCESS && type == REG_SZ ? text : "(none)";
 }
 
+struct ClipMessage {
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+};
+std::vector<ClipMessage> g_clip_messages;
+WNDPROC g_clip_procedure = nullptr;
+
+LRESULT CALLBACK record_clip_message(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == ACM_PLAY || message == ACM_STOP)
+    g_clip_messages.push_back({message, wParam, lParam});
+  return CallWindowProcA(g_clip_procedure, window, message, wParam, lParam);
+}
+
 TEST_F(TvOutPage, ApplySavesPanelValuesAndGammaCancelKeepsThemLeavingStopsTheClip) {
   const std::string panel_key = "Software\\Qelt Interactive\\Vantrel\\Control Panel";
   const std::string driver_key = "SYSTEM\\CurrentControlSet\\Services\\vantrel\\Device0";
@@ -254,28 +271,44 @@ TEST_F(TvOutPage, ApplySavesPanelValuesAndGammaCancelKeepsThemLeavingStopsTheCli
   RegDeleteTreeA(HKEY_LOCAL_MACHINE, driver_key.c_str());
   open(SimulatedSystem{});
 
+  // What the clip control is asked when the page is left (Apply leaves it first).
+  g_clip_messages.clear();
+  const HWND clip = item(1143);
+  g_clip_procedure = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(clip, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&record_clip_message)));
+  const bool playing = panel().animation_playing(page_) != FALSE;
   SendMessageA(sheet_, PSM_APPLY, 0, 0);
   pump();
+  SetWindowLongPtrA(clip, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_clip_procedure));
   EXPECT_EQ(tvsim::model().board.settings_applied, 1);
-  EXPECT_TRUE(panel().animation_at_end(page_)) << "leaving shows the last frame";
+  ASSERT_FALSE(g_clip_messages.empty());
+  EXPECT_EQ(g_clip_messages.back().message, UINT(ACM_STOP));
+  if (playing) {  // a clip that already ended shows its last frame and is not asked again
+    ASSERT_GE(g_clip_messages.size(), 2u);
+    const ClipMessage seek = g_clip_messages[g_clip_messages.size() - 2];
+    EXPECT_EQ(seek.message, UINT(ACM_PLAY));
+    EXPECT_EQ(seek.wParam, 0u);
+    EXPECT_EQ(seek.lParam, MAKELONG(94, 94)) << "the last frame";
+  }
+  EXPECT_TRUE(panel().animation_at_end(page_));
   EXPECT_FALSE(panel().animation_playing(page_));
   struct Expected {
     std::string key;
-    const char* value;
-    const char* text;
-  } const expected[] = {
-      {panel_key, "Lock Gamma", "1"},
-      {panel_key, "Last API", "0"},
-      {driver_key, "KQX77_RGAMMA", "1.000000"},
-      {driver_key, "KQX77_BGAMMA", "1.000000"},
-      {driver_key + "\\Vorla", "KQX77_GGAMMA", "1.300000"},
-      {driver_key + "\\D3D", "KQX77_RGAMMA", "1.300000"},
+    std::string value;
+    std::string text;
   };
-  for (const Expected& e : expected) EXPECT_EQ(registry_text(e.key, e.value), e.text) << e.key;
+  std::vector<Expected> expected = {{panel_key, "Lock Gamma", "1"}, {panel_key, "Last API", "0"}};
+  for (const char* group : {"", "\\Vorla", "\\D3D"})
+    for (const char* colour : {"R", "G", "B"})
+      expected.push_back({driver_key + group, std::string("KQX77_") + colour + "GAMMA",
+                          *group != '\0' ? "1.300000" : "1.000000"});
+  for (const Expected& e : expected)
+    EXPECT_EQ(registry_text(e.key, e.value.c_str()), e.text) << e.key << " " << e.value;
 
   SendMessageA(sheet_, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
   pump();
-  for (const Expected& e : expected) EXPECT_EQ(registry_text(e.key, e.value), e.text) << e.key;
+  for (const Expected& e : expected)
+    EXPECT_EQ(registry_text(e.key, e.value.c_str()), e.text) << e.key << " " << e.value;
   RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Qelt Interactive");
   RegDeleteTreeA(HKEY_LOCAL_MACHINE, driver_key.c_str());
 }
@@ -358,6 +391,64 @@ TEST_F(TvOutPage, ScreenshotShowsThePageAsItsTemplateLaysItOut) {
                            picture.right - sheet_place.left, picture.bottom - sheet_place.top}),
       20u)
       << "the television is drawn";
+}
+
+// With two board monitors each display's driver gets its ramp through a context made for its
+// device, deleted after; destroying the page puts the saved gamma back once more.
+TEST_F(TvOutPage, EachBoardMonitorGetsItsRampAtOpeningAndAgainWhenThePageGoes) {
+  SimulatedSystem system;
+  system.monitors = {tvsim::MonitorModel{}, tvsim::MonitorModel{}};
+  system.monitors[1].area = RECT{640, 0, 1280, 480};
+  system.virtual_width = 1280;
+  open(system);
+  auto ramps_on = [](HDC dc) {
+    int count = 0;
+    for (const Call& call : tvsim::calls_to("ExtEscape"))
+      count += call.handle == dc && record_word(call.input, 0) == 0x0201;
+    return count;
+  };
+  EXPECT_EQ(ramps_on(tvsim::monitor_dc(0)), 1);
+  EXPECT_EQ(ramps_on(tvsim::monitor_dc(1)), 1);
+  EXPECT_EQ(ramps_on(tvsim::screen_dc()), 0);
+
+  DestroyWindow(sheet_);
+  sheet_ = nullptr;
+  pump();
+  panel().destroy_page(page_);
+  page_ = nullptr;
+  EXPECT_EQ(ramps_on(tvsim::monitor_dc(0)), 2);
+  EXPECT_EQ(ramps_on(tvsim::monitor_dc(1)), 2);
+  std::size_t deleted = 0;
+  for (const Call& call : tvsim::calls_to("DeleteDC"))
+    deleted += call.handle == tvsim::monitor_dc(0) || call.handle == tvsim::monitor_dc(1);
+  EXPECT_EQ(deleted, tvsim::calls_to("CreateDCA").size()) << "each monitor's context is deleted";
+}
+
+TEST_F(TvOutPage, ContextHelpUsesTheHelpIdsForControlsOnly) {
+  open(SimulatedSystem{});
+  HELPINFO request = {};
+  request.cbSize = sizeof request;
+  request.iContextType = HELPINFO_WINDOW;
+  request.iCtrlId = 1110;
+  request.hItemHandle = item(1110);
+  SendMessageA(window_, WM_HELP, 0, reinterpret_cast<LPARAM>(&request));
+  SendMessageA(window_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(item(1127)), MAKELPARAM(5, 5));
+  SendMessageA(window_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(window_), MAKELPARAM(5, 5));
+  const auto help = tvsim::calls_to("WinHelpA");
+  ASSERT_EQ(help.size(), 2u) << "nothing for the page itself";
+  EXPECT_EQ(help[0].code, HELP_WM_HELP);
+  EXPECT_EQ(help[0].handle, item(1110));
+  EXPECT_EQ(help[1].code, HELP_CONTEXTMENU);
+  EXPECT_EQ(help[1].handle, item(1127));
+  EXPECT_NE(help[0].text.find(".HLP"), std::string::npos) << help[0].text;
+  // The table both requests name: control and help id pairs ended by 0, 0.
+  const auto* table = reinterpret_cast<const DWORD*>(help[0].args[0]);
+  std::vector<DWORD> pairs;
+  for (; table[0] != 0; table += 2) pairs.insert(pairs.end(), {table[0], table[1]});
+  EXPECT_EQ(pairs,
+            (std::vector<DWORD>{1141, 0x20475, 1110, 0x20456, 1103, 0x2044F, 1105, 0x20451,
+                                1155, 0x20483, 1127, 0x20467, 1154, 0x20467, 1153, 0x20467,
+                                1015, 0x203F7, 1017, 0x203F9, 1002, 0x203EA, 1004, 0x203EC}));
 }
 
 }  // namespace
