@@ -6,7 +6,7 @@ if [ -z "${DISPLAY:-}" ]; then
   (
     flock 8
     # A server of this number that is still there keeps serving; a dead one's files go.
-    qelt_pid=$(tr -d ' ' <"/tmp/.X$qelt_display-lock" 2>/dev/null)
+    qelt_pid=$(tr -d ' ' 2>/dev/null <"/tmp/.X$qelt_display-lock")
     if [ -z "$qelt_pid" ] || ! kill -0 "$qelt_pid" 2>/dev/null; then
       rm -f "/tmp/.X$qelt_display-lock" "/tmp/.X11-unix/X$qelt_display"
     fi
