@@ -197,7 +197,7 @@ BOOL CVantrelTVOutPage::OnInitDialog() {
   m_positionX = static_cast<int>(m_video.positionX);
   m_positionY = static_cast<int>(m_video.positionY);
   SendDlgItemMessage(IDC_ADJUST_SLIDER, TBM_SETPOS, TRUE,
-                     2 - static_cast<int>(m_video.overscanX / 250));
+                     adjust::PositionFromDriver(adjust::kScreenFit, m_video));
   const int signal = (m_video.tvStandard & escape::kTvStandardPal)    ? 1
                      : (m_video.tvStandard & escape::kTvStandardNtsc) ? 0
                                                                       : -1;
