@@ -3,11 +3,13 @@
 # make demo   sets up, builds the 64-bit proxy and runs the demo GL client under wine64, then
 #             shows the TV-out page in a property sheet and saves its screenshot
 # make bench  sets up, builds the encoder benchmark and runs it on the image corpus
+# make package sets up, builds the 32-bit and 64-bit DLLs and packs them with the .reg files and
+#             the README into build/package/qelt-driver-package.zip
 SHELL := /bin/bash
 JOBS ?= 2
 PRESETS := win32 win64 host host-tsan host32
 
-.PHONY: all setup build test demo bench
+.PHONY: all setup build test demo bench package
 
 all: build
 
@@ -27,7 +29,7 @@ test: build
 demo:
 	@bash scripts/bootstrap.sh demo
 	@cmake --preset win64 >/dev/null
-	@cmake --build --preset win64 -j $(JOBS) --target gl_demo qeltogl standin_icd display_properties
+	@cmake --build --preset win64 -j $(JOBS) --target gl_demo qeltogl standin_icd display_properties qeltvbtv
 	@bash scripts/demo.sh
 
 bench:
@@ -35,3 +37,7 @@ bench:
 	@cmake --preset bench >/dev/null
 	@cmake --build --preset bench -j $(JOBS) --target dxtbench
 	@build/bench/bin/dxtbench $$(bash scripts/fetch_bench_corpus.sh)
+
+package:
+	@bash scripts/bootstrap.sh
+	@bash scripts/package.sh

@@ -2,7 +2,8 @@
 # Lays out an application folder with the 64-bit proxy as opengl32.dll beside the stand-in vendor
 # driver qelticd.dll, and runs the demo client there under wine64: the forwarded calls, then a
 # photograph and a game texture with alpha uploaded as S3TC (results in build/win64/demo/out).
-# Then the panel's TV-out page in a property sheet, saved as build/win64/demo/out/tvout_page.png.
+# Then the panel, registered with regsvr32 and created by its CLSID: its TV-out page in a property
+# sheet, saved as build/win64/demo/out/tvout_page.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bin=build/win64/bin
@@ -17,11 +18,13 @@ echo "== demo: the 64-bit proxy under wine64, forwarding to the stand-in driver 
 cd "$demo"
 ../wine-run.sh gl_demo.exe "Z:$photograph" "Z:$game_texture"
 
-# The TV-out page of the panel in a real property sheet (under a private X server when there is
-# no display), with the simulated display driver behind it.
+# The panel as the shell gets it: registered, created through COM, its TV-out page in a real
+# property sheet (under a private X server when there is no display), with the simulated display
+# driver behind it.
 echo
 echo "== demo: the TV-out page in the Display properties, with a simulated display driver =="
 cd "$OLDPWD"
 mkdir -p "$demo/out"
 screenshot="$PWD/$demo/out/tvout_page.png"
-(cd "$bin" && ../wine-run.sh display_properties.exe "Z:$screenshot")
+(cd "$bin" && ../wine-run.sh regsvr32 /s qeltvbtv.dll && echo "registered qeltvbtv.dll" &&
+  ../wine-run.sh display_properties.exe "Z:$screenshot")

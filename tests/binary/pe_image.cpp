@@ -1,5 +1,6 @@
 #include "pe_image.h"
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -151,4 +152,12 @@ std::vector<std::uint8_t> PeImage::resource_bytes() const {
   const std::uint8_t* bytes = at(resource_rva_, resource_size_);
   if (bytes == nullptr) return {};
   return {bytes, bytes + resource_size_};
+}
+
+bool PeImage::has_version_naming(const std::u16string& file) const {
+  if (!has_resource_type(16)) return false;
+  const std::vector<std::uint8_t> bytes = resource_bytes();
+  const auto* begin = reinterpret_cast<const std::uint8_t*>(file.data());
+  const auto* end = begin + file.size() * sizeof(char16_t);
+  return std::search(bytes.begin(), bytes.end(), begin, end) != bytes.end();
 }

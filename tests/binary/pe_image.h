@@ -42,6 +42,8 @@ class PeImage {
   const std::vector<Import>& imported_functions() const { return imported_functions_; }
   // The raw bytes of the resource section's data, for content checks.
   bool has_resource_type(std::uint16_t type) const;
+  // Whether a version resource is there and names the file (its OriginalFilename, in UTF-16).
+  bool has_version_naming(const std::u16string& file) const;
   std::vector<std::uint8_t> resource_bytes() const;
 
  private:

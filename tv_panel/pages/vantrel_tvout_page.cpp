@@ -116,6 +116,11 @@ void CVantrelTVOutPage::LoadPanelSettings() {
                            DEFAULT_PITCH | FF_DONTCARE, "Marlett");
 }
 
+void CVantrelTVOutPage::EnumerateDisplays() {
+  EnumerateBoardDisplays(m_displays, m_deviceFromShell);
+  m_displaysKnown = true;
+}
+
 void CVantrelTVOutPage::ApplySavedGamma() {
   static const char* const kGroupKeys[] = {"", "\\Vorla", "\\D3D"};
   static const float kGroupDefaults[] = {1.0f, 1.3f, 1.3f};
@@ -205,8 +210,7 @@ BOOL CVantrelTVOutPage::OnInitDialog() {
 
   m_headerBitmap->SubclassWindow(GetDlgItem(IDC_PICTURE));
   m_link.ShowLinkText();
-  EnumerateBoardDisplays(m_displays, m_deviceFromShell);
-  m_displaysKnown = true;
+  EnumerateDisplays();
   ApplySavedGamma();
   StartAnimation();
   return TRUE;

@@ -25,6 +25,9 @@ class CVantrelTVOutPage : public CQeltPropPage {
   void SetDisplay(const std::string& deviceName, const std::string& title, BOOL deviceFromShell);
 
   void LoadPanelSettings() override;
+  // Finds the board's displays and makes their gamma stores; from then on the destructor puts
+  // their saved gamma back.
+  void EnumerateDisplays();
   // Loads every display's gamma groups from the registry and its desktop group into its driver.
   void ApplySavedGamma();
   // Saves the panel values and every gamma group, and tells the driver.

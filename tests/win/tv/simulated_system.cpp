@@ -1,5 +1,7 @@
 #include "simulated_system.h"
 
+#include <prsht.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -351,6 +353,10 @@ HDC WINAPI sim_CreateDCA(LPCSTR driver, LPCSTR device, LPCSTR port, const DEVMOD
       number <= state().system.monitors.size()) {
     return monitor_dc(number - 1);
   }
+  // "DISPLAY" alone is the whole screen, answered by the first monitor's driver.
+  if (driver != nullptr && device == nullptr && lstrcmpiA(driver, "DISPLAY") == 0) {
+    return screen_dc();
+  }
   return CreateDCA(driver, device, port, mode);
 }
 
@@ -481,11 +487,49 @@ LSTATUS WINAPI sim_RegOpenKeyExA(HKEY root, LPCSTR sub_key, DWORD options, REGSA
   Call& call = record("RegOpenKeyExA", root);
   call.text = sub_key != nullptr ? sub_key : "";
   call.args = {options, access};
-  if (root != HKEY_DYN_DATA) return RegOpenKeyExA(root, sub_key, options, access, result);
+  if (root != HKEY_DYN_DATA) {
+    const LSTATUS status = RegOpenKeyExA(root, sub_key, options, access, result);
+    if (status == ERROR_SUCCESS) call.args.push_back(reinterpret_cast<std::uintptr_t>(*result));
+    return status;
+  }
   if (find_dyn_key(call.text) == nullptr) return ERROR_FILE_NOT_FOUND;
   state().open_dyn_keys.push_back(call.text);
   *result = reinterpret_cast<HKEY>(kDynKeyBase + state().open_dyn_keys.size() - 1);
   return ERROR_SUCCESS;
+}
+
+// Keys of the real registry, logged with the handle they give (args[0]) to check each is closed.
+LSTATUS WINAPI sim_RegOpenKeyA(HKEY root, LPCSTR sub_key, PHKEY result) {
+  const LSTATUS status = RegOpenKeyA(root, sub_key, result);
+  Call& call = record("RegOpenKeyA", root);
+  call.text = sub_key != nullptr ? sub_key : "";
+  if (status == ERROR_SUCCESS) call.args = {reinterpret_cast<std::uintptr_t>(*result)};
+  return status;
+}
+
+LSTATUS WINAPI sim_RegCreateKeyA(HKEY root, LPCSTR sub_key, PHKEY result) {
+  const LSTATUS status = RegCreateKeyA(root, sub_key, result);
+  Call& call = record("RegCreateKeyA", root);
+  call.text = sub_key != nullptr ? sub_key : "";
+  if (status == ERROR_SUCCESS) call.args = {reinterpret_cast<std::uintptr_t>(*result)};
+  return status;
+}
+
+// The platform pages the panel makes and destroys, logged with the handle (and, on creation,
+// the description's size in code and its flags and lParam in args).
+HPROPSHEETPAGE WINAPI sim_CreatePropertySheetPageA(LPCPROPSHEETPAGEA description) {
+  const HPROPSHEETPAGE page = CreatePropertySheetPageA(description);
+  Call& call = record("CreatePropertySheetPageA", page);
+  if (description != nullptr) {
+    call.code = static_cast<std::intptr_t>(description->dwSize);
+    call.args = {description->dwFlags, static_cast<std::uintptr_t>(description->lParam)};
+  }
+  return page;
+}
+
+BOOL WINAPI sim_DestroyPropertySheetPage(HPROPSHEETPAGE page) {
+  record("DestroyPropertySheetPage", page);
+  return DestroyPropertySheetPage(page);
 }
 
 LSTATUS WINAPI sim_RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type,
@@ -532,6 +576,10 @@ const ImportReplacement kReplacements[] = {
     {"RegOpenKeyExA", reinterpret_cast<void*>(&sim_RegOpenKeyExA)},
     {"RegQueryValueExA", reinterpret_cast<void*>(&sim_RegQueryValueExA)},
     {"RegCloseKey", reinterpret_cast<void*>(&sim_RegCloseKey)},
+    {"RegOpenKeyA", reinterpret_cast<void*>(&sim_RegOpenKeyA)},
+    {"RegCreateKeyA", reinterpret_cast<void*>(&sim_RegCreateKeyA)},
+    {"CreatePropertySheetPageA", reinterpret_cast<void*>(&sim_CreatePropertySheetPageA)},
+    {"DestroyPropertySheetPage", reinterpret_cast<void*>(&sim_DestroyPropertySheetPage)},
 };
 
 }  // namespace

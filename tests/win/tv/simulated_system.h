@@ -1,7 +1,8 @@
 // A simulated display driver and the bits of the system around it. It takes the place of the
 // panel's Win32 imports (escapes, device contexts, the configuration manager, the version, the
 // run-time-bound monitor functions and HKEY_DYN_DATA) in one module, answers from a model of
-// the board and records every call in order.
+// the board and records every call in order. The registry keys it opens elsewhere and the
+// platform pages it makes are passed on to the system and logged.
 #pragma once
 
 #include <windows.h>
@@ -102,7 +103,7 @@ struct Call {
   std::vector<std::uint8_t> input;  // escape input record, or a device request's input buffer
   // The call's other arguments in order. For a request to the configuration manager:
   // input size, output size, then the device node, sub-key, buffer length and flags read
-  // from the argument block.
+  // from the argument block. A key opened in the real registry ends with its handle.
   std::vector<std::uintptr_t> args;
 };
 
