@@ -82,10 +82,12 @@ void remove_registration() {
   RegDeleteTreeA(HKEY_CLASSES_ROOT, kClsidKey.c_str());
 }
 
-TEST(PanelRegistration, WritesItsFiveKeysAndKeepsNamesAlreadyThere) {
+// regsvr32 writes the class's keys, keeping names already there; another process then creates
+// the extension by its CLSID, which answers its interfaces and holds the module while it lives.
+TEST(PanelRegistration, RegisteredByRegsvr32ItIsCreatedByClsid) {
   char short_path[MAX_PATH] = {};
   GetShortPathNameA(panel_path().c_str(), short_path, sizeof short_path);
-  for (const bool existing : {false, true}) {
+  for (const bool existing : {true, false}) {
     SCOPED_TRACE(existing ? "ProgID and class named before" : "nothing there before");
     remove_registration();
     const std::string name = existing ? "Older name" : kProgId;
@@ -101,37 +103,31 @@ TEST(PanelRegistration, WritesItsFiveKeysAndKeepsNamesAlreadyThere) {
     EXPECT_EQ(class_text(kClsidKey + "\\InProcServer32"), short_path);
     EXPECT_EQ(class_text(kClsidKey + "\\InProcServer32", "ThreadingModel"), "(none)");
   }
-  remove_registration();
-}
 
-// Activated by its CLSID from the registration another process wrote.
-TEST(PanelRegistration, ActivatedByClsidItAnswersItsInterfacesAndHoldsTheModule) {
-  ASSERT_EQ(run("regsvr32.exe /s \"" + panel_path() + "\""), 0u);
   ASSERT_EQ(CoInitialize(nullptr), S_OK);
   IUnknown* object = nullptr;
   ASSERT_EQ(CoCreateInstance(panel_clsid(), nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
                              reinterpret_cast<void**>(&object)),
             S_OK);
-  const struct {
-    const IID* iid;
-    HRESULT answer;
-  } kQueries[] = {{&IID_IUnknown, S_OK},         {&IID_IDispatch, S_OK},
-                  {&IID_IShellExtInit, S_OK},    {&IID_IShellPropSheetExt, S_OK},
-                  {&IID_IClassFactory, E_NOINTERFACE}, {&IID_IPersist, E_NOINTERFACE}};
-  for (const auto& query : kQueries) {
+  auto query = [object](REFIID iid) {
     IUnknown* answer = nullptr;
-    EXPECT_EQ(object->QueryInterface(*query.iid, reinterpret_cast<void**>(&answer)), query.answer);
+    const HRESULT result = object->QueryInterface(iid, reinterpret_cast<void**>(&answer));
     if (answer != nullptr) answer->Release();
-  }
+    return result;
+  };
+  for (const IID* iid : {&IID_IUnknown, &IID_IDispatch, &IID_IShellExtInit,
+                         &IID_IShellPropSheetExt})
+    EXPECT_EQ(query(*iid), S_OK);
+  for (const IID* iid : {&IID_IClassFactory, &IID_IPersist}) EXPECT_EQ(query(*iid), E_NOINTERFACE);
   IDispatch* dispatch = nullptr;
-  object->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch));
-  UINT count = 1;
-  EXPECT_EQ(dispatch->GetTypeInfoCount(&count), S_OK);
-  EXPECT_EQ(count, 0u) << "no members";
-  dispatch->Release();
   IShellPropSheetExt* sheet_ext = nullptr;
+  object->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch));
   object->QueryInterface(IID_IShellPropSheetExt, reinterpret_cast<void**>(&sheet_ext));
+  UINT members = 1;
+  EXPECT_EQ(dispatch->GetTypeInfoCount(&members), S_OK);
+  EXPECT_EQ(members, 0u);
   EXPECT_EQ(sheet_ext->ReplacePage(0, nullptr, 0), E_NOTIMPL);
+  dispatch->Release();
   sheet_ext->Release();
 
   const HMODULE module = GetModuleHandleA(kPanelDll);
@@ -143,7 +139,6 @@ TEST(PanelRegistration, ActivatedByClsidItAnswersItsInterfacesAndHoldsTheModule)
   EXPECT_EQ(factory, nullptr);
   const auto can_unload =
       reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(GetProcAddress(module, "DllCanUnloadNow"));
-  ASSERT_NE(can_unload, nullptr);
   EXPECT_EQ(can_unload(), S_FALSE) << "an extension object lives";
   object->Release();
   EXPECT_EQ(can_unload(), S_OK);
@@ -173,7 +168,6 @@ class ShellData : public IDataObject {
   HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
     for (const Text& text : texts_) {
       if (format->cfFormat != RegisterClipboardFormatA(text.format)) continue;
-      if (format->tymed != TYMED_HGLOBAL || format->lindex != -1) return DV_E_FORMATETC;
       const std::size_t units = text.characters.size() + (text.terminated ? 1 : 0);
       const HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, units * sizeof(wchar_t));
       std::memcpy(GlobalLock(block), text.characters.c_str(), units * sizeof(wchar_t));
