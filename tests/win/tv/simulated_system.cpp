@@ -499,20 +499,19 @@ LSTATUS WINAPI sim_RegOpenKeyExA(HKEY root, LPCSTR sub_key, DWORD options, REGSA
 }
 
 // Keys of the real registry, logged with the handle they give (args[0]) to check each is closed.
-LSTATUS WINAPI sim_RegOpenKeyA(HKEY root, LPCSTR sub_key, PHKEY result) {
-  const LSTATUS status = RegOpenKeyA(root, sub_key, result);
-  Call& call = record("RegOpenKeyA", root);
+LSTATUS log_key(const char* function, LSTATUS status, HKEY root, LPCSTR sub_key, PHKEY result) {
+  Call& call = record(function, root);
   call.text = sub_key != nullptr ? sub_key : "";
   if (status == ERROR_SUCCESS) call.args = {reinterpret_cast<std::uintptr_t>(*result)};
   return status;
 }
 
+LSTATUS WINAPI sim_RegOpenKeyA(HKEY root, LPCSTR sub_key, PHKEY result) {
+  return log_key("RegOpenKeyA", RegOpenKeyA(root, sub_key, result), root, sub_key, result);
+}
+
 LSTATUS WINAPI sim_RegCreateKeyA(HKEY root, LPCSTR sub_key, PHKEY result) {
-  const LSTATUS status = RegCreateKeyA(root, sub_key, result);
-  Call& call = record("RegCreateKeyA", root);
-  call.text = sub_key != nullptr ? sub_key : "";
-  if (status == ERROR_SUCCESS) call.args = {reinterpret_cast<std::uintptr_t>(*result)};
-  return status;
+  return log_key("RegCreateKeyA", RegCreateKeyA(root, sub_key, result), root, sub_key, result);
 }
 
 // The platform pages the panel makes and destroys, logged with the handle (and, on creation,
