@@ -39,8 +39,14 @@ void print_escapes() {
   }
 }
 
-// Adds the extension's page to a sheet captioned as the Display properties and saves its picture.
+// Hands the extension the display (none named: the whole screen), adds its page to a sheet
+// captioned as the Display properties and saves its picture.
 bool show_page(IShellPropSheetExt* extension, const std::string& screenshot) {
+  IShellExtInit* init = nullptr;
+  if (SUCCEEDED(extension->QueryInterface(IID_IShellExtInit, reinterpret_cast<void**>(&init)))) {
+    init->Initialize(nullptr, nullptr, nullptr);
+    init->Release();
+  }
   HPROPSHEETPAGE page = nullptr;
   extension->AddPages(&keep_page, reinterpret_cast<LPARAM>(&page));
   if (page == nullptr) {

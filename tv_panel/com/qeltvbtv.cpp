@@ -6,6 +6,8 @@
 #include <objbase.h>
 #include <winsock.h>
 
+#include <new>
+
 #include "class_factory.h"
 #include "module_state.h"
 #include "registration.h"
@@ -60,8 +62,11 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
       break;
     case DLL_PROCESS_DETACH:
       RunThreadKeyDestructors();
-      // At process exit the system takes the sockets back itself.
-      if (reserved == nullptr && g_socketsStarted) WSACleanup();
+      // At process exit the system takes the sockets and slots back itself.
+      if (reserved == nullptr) {
+        ReleaseThreadKeys();
+        if (g_socketsStarted) WSACleanup();
+      }
       break;
     default:
       break;
@@ -81,8 +86,10 @@ STDAPI DllCanUnloadNow() { return CanUnloadNow() ? S_OK : S_FALSE; }
 STDAPI DllRegisterServer() {
   try {
     return RegisterServer(ServerState().instance);
-  } catch (...) {
+  } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_UNEXPECTED;
   }
 }
 

@@ -6,8 +6,9 @@
 #include <cstdint>
 #include <cstdlib>
 
-// The runtime's types: a mutex is a handle whose negative values stand for "not yet made", a
-// once-flag starts at 0 and a key names a thread-local slot.
+// The runtime's types: a mutex is the address of its critical section, or 0 or one of the static
+// initialisers -1 to -3 while not yet made; a once-flag starts at 0 and a key names a
+// thread-local slot.
 using RuntimeMutex = std::intptr_t;
 using RuntimeOnce = long;
 using RuntimeKey = unsigned;
@@ -24,6 +25,9 @@ DWORD g_keySlots[kMaxKeys];
 KeyDestructor g_keyDestructors[kMaxKeys];
 long g_keyCount = 0;
 
+// Addresses above 2 GB are negative as a signed handle: only 0 and -1 to -3 mean "not made".
+bool IsMade(RuntimeMutex mutex) { return mutex > 0 || mutex < -3; }
+
 CRITICAL_SECTION* MakeCriticalSection() {
   auto* section = static_cast<CRITICAL_SECTION*>(std::malloc(sizeof(CRITICAL_SECTION)));
   if (section != nullptr) InitializeCriticalSection(section);
@@ -34,7 +38,7 @@ CRITICAL_SECTION* MakeCriticalSection() {
 // no memory is left.
 CRITICAL_SECTION* SectionOf(RuntimeMutex* mutex) {
   RuntimeMutex current = __atomic_load_n(mutex, __ATOMIC_ACQUIRE);
-  if (current >= 0) return reinterpret_cast<CRITICAL_SECTION*>(current);
+  if (IsMade(current)) return reinterpret_cast<CRITICAL_SECTION*>(current);
   CRITICAL_SECTION* made = MakeCriticalSection();
   if (made == nullptr) return nullptr;
   if (__atomic_compare_exchange_n(mutex, &current, reinterpret_cast<RuntimeMutex>(made), false,
@@ -59,7 +63,7 @@ int pthread_mutex_init(RuntimeMutex* mutex, const void*) {
 }
 
 int pthread_mutex_destroy(RuntimeMutex* mutex) {
-  if (*mutex >= 0) {
+  if (IsMade(*mutex)) {
     auto* section = reinterpret_cast<CRITICAL_SECTION*>(*mutex);
     DeleteCriticalSection(section);
     std::free(section);
@@ -76,7 +80,7 @@ int pthread_mutex_lock(RuntimeMutex* mutex) {
 }
 
 int pthread_mutex_unlock(RuntimeMutex* mutex) {
-  if (*mutex < 0) return EPERM;
+  if (!IsMade(*mutex)) return EPERM;
   LeaveCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(*mutex));
   return 0;
 }
@@ -127,5 +131,13 @@ void RunThreadKeyDestructors() {
     if (value == nullptr) continue;
     TlsSetValue(g_keySlots[i], nullptr);
     destructor(value);
+  }
+}
+
+void ReleaseThreadKeys() {
+  const long count = __atomic_exchange_n(&g_keyCount, 0, __ATOMIC_ACQ_REL);
+  for (long i = 0; i < count && i < kMaxKeys; ++i) {
+    __atomic_store_n(&g_keyDestructors[i], nullptr, __ATOMIC_RELEASE);
+    TlsFree(g_keySlots[i]);
   }
 }

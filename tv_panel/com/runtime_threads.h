@@ -7,5 +7,8 @@
 
 // Runs the destructors of the calling thread's keys; the module calls it as a thread ends.
 void RunThreadKeyDestructors();
+// Gives the keys' slots back to the system as the module is unloaded: a process that loads and
+// unloads the panel again and again must not run out of them.
+void ReleaseThreadKeys();
 
 #endif

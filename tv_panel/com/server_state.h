@@ -19,7 +19,8 @@ struct CServerState {
   BOOL deviceFromShell = FALSE;
   HINSTANCE instance = nullptr;
   HINSTANCE resources = nullptr;
-  // Every page's parent reference count, which the platform maintains.
+  // Every page's parent reference count. Only the platform maintains it, and not every platform
+  // does, so nothing here decides on it.
   UINT pageReferences = 0;
 };
 

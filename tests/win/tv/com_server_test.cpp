@@ -168,6 +168,9 @@ class ShellData : public IDataObject {
   HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
     for (const Text& text : texts_) {
       if (format->cfFormat != RegisterClipboardFormatA(text.format)) continue;
+      if (format->tymed != TYMED_HGLOBAL || format->lindex != -1 ||
+          format->dwAspect != DVASPECT_CONTENT || format->ptd != nullptr)
+        return DV_E_FORMATETC;
       const std::size_t units = text.characters.size() + (text.terminated ? 1 : 0);
       const HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, units * sizeof(wchar_t));
       std::memcpy(GlobalLock(block), text.characters.c_str(), units * sizeof(wchar_t));
