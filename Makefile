@@ -5,11 +5,12 @@
 # make bench  sets up, builds the encoder benchmark and runs it on the image corpus
 # make package sets up, builds the 32-bit and 64-bit DLLs and packs them with the .reg files and
 #             the README into build/package/qelt-driver-package.zip
+# make fuzz   sets up, builds the fuzz targets and runs each for FUZZ_SECONDS (default 600)
 SHELL := /bin/bash
 JOBS ?= 2
-PRESETS := win32 win64 host host-tsan host32
+PRESETS := win32 win64 host host-tsan host32 fuzz
 
-.PHONY: all setup build test demo bench package
+.PHONY: all setup build test demo bench package fuzz
 
 all: build
 
@@ -41,3 +42,9 @@ bench:
 package:
 	@bash scripts/bootstrap.sh
 	@bash scripts/package.sh
+
+fuzz:
+	@bash scripts/bootstrap.sh
+	@cmake --preset fuzz >/dev/null
+	@cmake --build --preset fuzz -j $(JOBS)
+	@JOBS=$(JOBS) bash scripts/run_fuzz.sh

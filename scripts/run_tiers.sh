@@ -42,6 +42,7 @@ else
 fi
 run_tier win64 build/win64
 run_tier binary build/host -L binary
+run_tier fuzz build/fuzz -L fuzz
 
 echo
 echo "== summary =="

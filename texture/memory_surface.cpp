@@ -271,9 +271,11 @@ HRESULT QELT_STDCALL GetDesc(IDirect3DSurface8* self, D3DSURFACE_DESC* desc) {
   return S_OK;
 }
 
+// Its first pixel too: an empty rectangle on the far edge would start past the buffer.
 bool inside(const RECT& rect, UINT width, UINT height) {
   return rect.left >= 0 && rect.top >= 0 && rect.left <= rect.right && rect.top <= rect.bottom &&
-         static_cast<UINT>(rect.right) <= width && static_cast<UINT>(rect.bottom) <= height;
+         static_cast<UINT>(rect.right) <= width && static_cast<UINT>(rect.bottom) <= height &&
+         static_cast<UINT>(rect.left) < width && static_cast<UINT>(rect.top) < height;
 }
 
 // The count rises before any check, so a refused lock still wants its UnlockRect. Rectangles

@@ -54,14 +54,15 @@ escape::VideoParametersRecord SetRecord(int item, int position) {
 }
 
 int MovedPosition(int position, int delta) {
-  const int moved = position + delta;
+  // In 64 bits: the position comes from the driver and may lie anywhere in the int range.
+  const long long moved = static_cast<long long>(position) + delta;
   if (delta > 0 && moved >= 100) {
     return 100;
   }
   if (delta < 0 && moved <= 0) {
     return 0;
   }
-  return moved;
+  return static_cast<int>(moved);
 }
 
 }  // namespace adjust

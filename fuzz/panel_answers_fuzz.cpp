@@ -1,0 +1,66 @@
+// The page's arithmetic and the readings of the display driver's answers, against whatever a
+// driver could answer: video parameters, TV-encoder answers with or without a terminated name,
+// gamma values and picture positions.
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "escape_records.h"
+#include "fuzz_input.h"
+#include "picture_adjustments.h"
+
+namespace {
+
+template <typename Record>
+Record record_from(FuzzInput& input) {
+  Record record{};
+  const std::vector<std::uint8_t> bytes = input.bytes(sizeof record);
+  if (!bytes.empty()) std::memcpy(&record, bytes.data(), bytes.size());
+  return record;
+}
+
+int clamp_to(const adjust::SliderRange& range, int position) {
+  return position < range.minimum ? range.minimum
+                                  : position > range.maximum ? range.maximum : position;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  FuzzInput input(data, size);
+  const int item = static_cast<int>(input.pick(adjust::kItemCount));
+  const adjust::SliderRange range = adjust::RangeOf(item);
+  FUZZ_CHECK(range.minimum <= range.maximum);
+
+  // Whatever the driver reports, the slider shows a position of the range, and each position's
+  // set record reads back as that position.
+  const auto current = record_from<escape::VideoParametersRecord>(input);
+  FUZZ_CHECK(clamp_to(range, adjust::PositionFromDriver(item, current)) >= range.minimum);
+  for (int position = range.minimum; position <= range.maximum; ++position) {
+    const escape::VideoParametersRecord set = adjust::SetRecord(item, position);
+    FUZZ_CHECK(clamp_to(range, adjust::PositionFromDriver(item, set)) == position);
+  }
+
+  // Centering from any position the driver reports: no overflow, and a picture inside 0..100
+  // stays inside.
+  const int position = input.take<std::int32_t>();
+  const int delta = input.pick(2) == 0 ? adjust::kCenteringStep : -adjust::kCenteringStep;
+  const int moved = adjust::MovedPosition(position, delta);
+  if (position >= 0 && position <= 100) FUZZ_CHECK(moved >= 0 && moved <= 100);
+
+  // The encoder's name is read within its 12 bytes, terminated or not.
+  const int result = input.take<std::int32_t>();
+  const auto answer = record_from<escape::TvEncoderAnswer>(input);
+  const escape::TvEncoderStatus status = escape::ReadTvEncoderAnswer(result, answer);
+  FUZZ_CHECK(status.name.size() <= sizeof answer.name);
+  if (escape::IsTvEncoderPresent(status)) FUZZ_CHECK(result == 0x3DF0);
+
+  // Gamma of any value gives a ramp of usable exponents.
+  const float gamma = input.take<float>();
+  const std::int32_t hundredths = escape::GammaHundredths(gamma);
+  if (!std::isfinite(gamma)) FUZZ_CHECK(hundredths == 0);
+  const escape::GammaRampRecord ramp = escape::MakeGammaRampRecord(
+      hundredths, input.take<std::int32_t>(), input.take<std::int32_t>(), input.take<std::int32_t>());
+  FUZZ_CHECK(ramp.red > 0 && ramp.green > 0 && ramp.blue > 0);
+  return 0;
+}
