@@ -55,6 +55,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(status.name.size() <= sizeof answer.name);
   if (escape::IsTvEncoderPresent(status)) FUZZ_CHECK(result == 0x3DF0);
 
+  // Identification, adapter node and routing answers count only as the driver's results say.
+  const int answered = input.take<std::int32_t>();
+  const auto identification = record_from<escape::IdentificationAnswer>(input);
+  if (escape::IsBoardIdentified(answered, identification)) FUZZ_CHECK(answered != 0);
+  const auto node = escape::ReadAdapterNode(answered, record_from<escape::AdapterNodeAnswer>(input));
+  FUZZ_CHECK(node.has_value() == (answered > 0));
+  const auto routing = record_from<escape::RoutingRecord>(input);
+  FUZZ_CHECK(escape::IsMonitorInUse(routing) == (routing.state == 4));
+
   // Gamma of any value gives a ramp of usable exponents.
   const float gamma = input.take<float>();
   const std::int32_t hundredths = escape::GammaHundredths(gamma);
