@@ -35,17 +35,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Whatever the driver reports, the slider shows a position of the range, and each position's
   // set record reads back as that position.
   const auto current = record_from<escape::VideoParametersRecord>(input);
-  FUZZ_CHECK(clamp_to(range, adjust::PositionFromDriver(item, current)) >= range.minimum);
+  adjust::PositionFromDriver(item, current);  // no overflow, whatever the words
   for (int position = range.minimum; position <= range.maximum; ++position) {
     const escape::VideoParametersRecord set = adjust::SetRecord(item, position);
     FUZZ_CHECK(clamp_to(range, adjust::PositionFromDriver(item, set)) == position);
   }
 
-  // Centering from any position the driver reports: no overflow, and a picture inside 0..100
-  // stays inside.
+  // Centering from any position the driver reports: no overflow, never past the bound it moves
+  // towards, and a picture inside 0..100 stays inside.
   const int position = input.take<std::int32_t>();
   const int delta = input.pick(2) == 0 ? adjust::kCenteringStep : -adjust::kCenteringStep;
   const int moved = adjust::MovedPosition(position, delta);
+  FUZZ_CHECK(delta > 0 ? moved <= 100 : moved >= 0);
   if (position >= 0 && position <= 100) FUZZ_CHECK(moved >= 0 && moved <= 100);
 
   // The encoder's name is read within its 12 bytes, terminated or not.
@@ -53,12 +54,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto answer = record_from<escape::TvEncoderAnswer>(input);
   const escape::TvEncoderStatus status = escape::ReadTvEncoderAnswer(result, answer);
   FUZZ_CHECK(status.name.size() <= sizeof answer.name);
-  if (escape::IsTvEncoderPresent(status)) FUZZ_CHECK(result == 0x3DF0);
+  FUZZ_CHECK(status.name.find('\0') == std::string::npos);
+  const bool named = !status.name.empty() && status.name != "None";
+  FUZZ_CHECK(escape::IsTvEncoderPresent(status) == (result == 0x3DF0 && named));
+  FUZZ_CHECK(escape::IsTvOutputActive(status) ==
+             (named && answer.presence != 0 && (answer.stateFlags & 0x2) != 0));
 
   // Identification, adapter node and routing answers count only as the driver's results say.
   const int answered = input.take<std::int32_t>();
   const auto identification = record_from<escape::IdentificationAnswer>(input);
-  if (escape::IsBoardIdentified(answered, identification)) FUZZ_CHECK(answered != 0);
+  FUZZ_CHECK(escape::IsBoardIdentified(answered, identification) ==
+             (answered != 0 && identification.identification == 0x7E51));
   const auto node = escape::ReadAdapterNode(answered, record_from<escape::AdapterNodeAnswer>(input));
   FUZZ_CHECK(node.has_value() == (answered > 0));
   const auto routing = record_from<escape::RoutingRecord>(input);

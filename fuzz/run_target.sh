@@ -6,7 +6,8 @@
 set -uo pipefail
 fuzzer=$1 seconds=$2 seeds=$3 work=$4
 name=$(basename "$fuzzer")
-mkdir -p "$work/corpus" "$seeds"
+[[ -d $seeds ]] || { echo "$name: no seed corpus at $seeds"; exit 1; }
+mkdir -p "$work/corpus"
 rm -rf "$work/findings" && mkdir -p "$work/findings"
 log="$work/run.log"
 "$fuzzer" -max_total_time="$seconds" -print_final_stats=1 -timeout=10 -rss_limit_mb=2048 \

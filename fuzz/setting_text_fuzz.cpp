@@ -1,5 +1,6 @@
 // The settings' text forms against whatever the registry could return: a query's status, value
 // type, buffer and byte count, then the text read as each number type.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -15,17 +16,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const DWORD type = input.pick(3) == 0 ? static_cast<DWORD>(input.pick(12)) : 1;  // REG_SZ
   const DWORD returned = input.take<DWORD>() % (2 * kSettingReadBufferSize);
   const float number = input.take<float>();
-  // The buffer is exactly the store's size: reading one byte beyond it is an ASan finding.
-  const std::vector<std::uint8_t> bytes = input.bytes(kSettingReadBufferSize);
-  std::vector<char> buffer(kSettingReadBufferSize);
+  const double wide_number = input.take<double>();
+  // The store's buffer may be any size up to its own; the query's byte count may claim more. The
+  // bytes the query returned sit at the end of an allocation of exactly that many bytes, so a
+  // read past the returned count is an ASan finding.
+  const std::size_t buffer_size = 1 + input.pick(kSettingReadBufferSize);
+  const std::size_t readable = std::min<std::size_t>(returned, buffer_size);
+  const std::vector<std::uint8_t> bytes = input.bytes(readable);
+  std::vector<char> buffer(readable);
   std::copy(bytes.begin(), bytes.end(), buffer.begin());
-
   const std::optional<std::string> text =
-      StoredRegistryText(status, type, buffer.data(), returned, buffer.size());
+      StoredRegistryText(status, type, buffer.data(), returned, buffer_size);
   FUZZ_CHECK(text.has_value() == (status == 0 && type == 1));
   if (text) {
-    FUZZ_CHECK(text->size() <= std::min<std::size_t>(returned, buffer.size()));
-    FUZZ_CHECK(text->find('\0') == std::string::npos);
+    // The returned bytes up to the first NUL, never beyond the buffer.
+    const std::string expected(buffer.begin(), std::find(buffer.begin(), buffer.end(), '\0'));
+    FUZZ_CHECK(*text == expected);
     // Integers read as the C library reads decimal text, saturating out of range.
     const long long wide = std::strtoll(text->c_str(), nullptr, 10);
     const long long clamped =
@@ -47,6 +53,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const float back = ParseFloatSetting(FormatFloatSetting(number));
     const double tolerance = 5e-7 + std::fabs(number) * 1e-7;
     FUZZ_CHECK(std::fabs(static_cast<double>(back) - number) <= tolerance);
+  }
+  if (std::isfinite(wide_number)) {
+    const double back = ParseDoubleSetting(FormatDoubleSetting(wide_number));
+    FUZZ_CHECK(std::fabs(back - wide_number) <= 5e-7 + std::fabs(wide_number) * 1e-15);
   }
   return 0;
 }

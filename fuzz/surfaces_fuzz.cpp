@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "dxt_encoder.h"
 #include "fuzz_input.h"
 #include "memory_surface.h"
 #include "surface_conversion.h"
@@ -73,11 +74,20 @@ void release(MemorySurface* surface) {
   if (surface != nullptr) surface->com.table->Release(&surface->com);
 }
 
-// Makes a surface and checks its description against the sizing rule.
-MemorySurface* make(D3DFORMAT format, INT width, INT height) {
-  MemorySurface* surface = create_memory_surface(format, width, height, nullptr);
+// Memory lent to surfaces, each block exactly the image's size, alive until the input is done.
+std::vector<std::vector<unsigned char>> g_lent;
+
+// Makes a surface, on its own buffer or on lent memory of exactly its size, and checks its
+// description and pitch against the sizing rule.
+MemorySurface* make(D3DFORMAT format, INT width, INT height, bool lend) {
   std::uint64_t size = 0;
   const bool sized = expected_size(format, width, height, &size);
+  void* memory = nullptr;
+  if (lend && sized && size > 0 && size <= kLargestBlock) {
+    g_lent.emplace_back(static_cast<std::size_t>(size));
+    memory = g_lent.back().data();
+  }
+  MemorySurface* surface = create_memory_surface(format, width, height, memory);
   if (surface == nullptr) {
     FUZZ_CHECK(!sized || size > kLargestBlock);
     return nullptr;
@@ -85,20 +95,66 @@ MemorySurface* make(D3DFORMAT format, INT width, INT height) {
   FUZZ_CHECK(sized && surface->desc.Size == size);
   FUZZ_CHECK(surface->desc.Width == static_cast<UINT>(width));
   FUZZ_CHECK(surface->desc.Height == static_cast<UINT>(height));
+  D3DLOCKED_RECT locked{};
+  FUZZ_CHECK(surface->com.table->LockRect(&surface->com, &locked, nullptr, 0) == S_OK);
+  FUZZ_CHECK(surface->com.table->UnlockRect(&surface->com) == S_OK);
+  const std::uint64_t rows = compressed(format) ? (height <= 4 ? 1 : (height + 3) / 4) : height;
+  if (rows != 0) FUZZ_CHECK(static_cast<std::uint64_t>(locked.Pitch) * rows == size);
   return surface;
 }
 
-// A locked rectangle either is refused or starts inside the buffer.
+// A locked rectangle is refused, or lies inside the buffer from its first byte to its last.
 void lock_somewhere(MemorySurface* surface, FuzzInput& input) {
   RECT rect = {input.take<LONG>() % 80, input.take<LONG>() % 80, input.take<LONG>() % 80,
                input.take<LONG>() % 80};
   D3DLOCKED_RECT locked{};
-  if (surface->com.table->LockRect(&surface->com, &locked, &rect, 0) == S_OK &&
-      surface->desc.Size != 0) {
-    const auto* first = static_cast<const unsigned char*>(locked.pBits);
-    FUZZ_CHECK(first >= surface->bits && first < surface->bits + surface->desc.Size);
-  }
+  const HRESULT result = surface->com.table->LockRect(&surface->com, &locked, &rect, 0);
   FUZZ_CHECK(surface->com.table->UnlockRect(&surface->com) == S_OK);
+  if (result != S_OK || surface->desc.Size == 0) return;  // a format without pixels holds none
+  const auto* first = static_cast<const unsigned char*>(locked.pBits);
+  const unsigned char* end = surface->bits + surface->desc.Size;
+  FUZZ_CHECK(first >= surface->bits && first < end);
+  const bool blocks = compressed(surface->desc.Format);
+  const std::size_t across = static_cast<std::size_t>(rect.right - rect.left);
+  const std::size_t down = static_cast<std::size_t>(rect.bottom - rect.top);
+  if (across == 0 || down == 0) return;
+  const std::size_t rows = blocks ? (down + 3) / 4 : down;
+  const std::size_t row_bytes = blocks ? (across + 3) / 4 * surface->bits_per_pixel * 2
+                                       : across * surface->bits_per_pixel / 8;
+  FUZZ_CHECK(first + (rows - 1) * static_cast<std::size_t>(locked.Pitch) + row_bytes <= end);
+}
+
+// The encoder on the source's pixels with rows further apart than they need be, source and
+// blocks each in a buffer ending exactly at its last byte, on both paths.
+void encode_with_pitches(const MemorySurface* source, FuzzInput& input) {
+  const int width = static_cast<int>(source->desc.Width);
+  const int height = static_cast<int>(source->desc.Height);
+  const int pixel_bytes = static_cast<int>(source->bits_per_pixel / 8);
+  const int source_pitch = width * pixel_bytes + static_cast<int>(input.pick(9));
+  std::vector<unsigned char> pixels(static_cast<std::size_t>(source_pitch) * (height - 1) +
+                                    static_cast<std::size_t>(width) * pixel_bytes);
+  for (int y = 0; y < height; ++y) {
+    std::memcpy(&pixels[static_cast<std::size_t>(y) * source_pitch],
+                source->bits + static_cast<std::size_t>(y) * width * pixel_bytes,
+                static_cast<std::size_t>(width) * pixel_bytes);
+  }
+  const auto format = static_cast<dxt::Format>(input.pick(3));
+  const int block_row = (width + 3) / 4 * static_cast<int>(dxt::block_bytes(format));
+  const int block_pitch = block_row + static_cast<int>(input.pick(17));
+  const std::size_t block_bytes =
+      static_cast<std::size_t>(block_pitch) * ((height + 3) / 4 - 1) + block_row;
+  std::vector<unsigned char> fast(block_bytes);
+  std::vector<unsigned char> portable(block_bytes);
+  const bool punch_through = input.pick(2);
+  const dxt::Path path = dxt::active_path();
+  dxt::use_path(dxt::fastest_path());
+  dxt::encode_image(format, pixels.data(), source_pitch, pixel_bytes, width, height, fast.data(),
+                    block_pitch, punch_through);
+  dxt::use_path(dxt::Path::kPortable);
+  dxt::encode_image(format, pixels.data(), source_pitch, pixel_bytes, width, height,
+                    portable.data(), block_pitch, punch_through);
+  dxt::use_path(path);
+  FUZZ_CHECK(fast == portable);
 }
 
 }  // namespace
@@ -113,9 +169,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const GLenum gl_format = kGlFormats[input.pick(std::size(kGlFormats))];
   const auto alpha = static_cast<Dxt1Alpha>(input.pick(3));
 
-  MemorySurface* source = make(source_format, width, height);
-  MemorySurface* target = make(target_format, width, height);
-  MemorySurface* again = make(target_format, width, height);
+  g_lent.clear();
+  MemorySurface* source = make(source_format, width, height, input.pick(2));
+  MemorySurface* target = make(target_format, width, height, input.pick(2));
+  MemorySurface* again = make(target_format, width, height, input.pick(2));
   if (source != nullptr) lock_somewhere(source, input);
   if (target != nullptr) lock_somewhere(target, input);
 
@@ -145,8 +202,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<unsigned char> before = contents(target);
     const HRESULT first = load_surface_from_surface(&target->com, &source->com, alpha);
     if (first == S_OK && width > 0 && height > 0) {
+      // The other instruction path gives the same bytes.
+      const dxt::Path path = dxt::active_path();
+      dxt::use_path(path == dxt::Path::kSse2 ? dxt::Path::kPortable : dxt::fastest_path());
       FUZZ_CHECK(load_surface_from_surface(&again->com, &source->com, alpha) == S_OK);
+      dxt::use_path(path);
       FUZZ_CHECK(contents(target) == contents(again));
+      encode_with_pitches(source, input);
     } else {
       FUZZ_CHECK(contents(target) == before);  // refused, or an empty image: nothing written
     }

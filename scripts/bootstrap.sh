@@ -13,7 +13,7 @@ packages=(
   googletest                           # sources built by every tier
   xvfb imagemagick fonts-wine          # the property page on screen (Marlett arrows), screenshots
   libstb-dev                           # image files in the demo client and the benchmark
-  clang libclang-rt-14-dev             # the fuzz targets: libFuzzer with its sanitizers
+  clang libclang-rt-dev                # the fuzz targets: libFuzzer with its sanitizers
 )
 case "${1:-}" in
   bench) packages+=(libsquish-dev) ;;

@@ -5,7 +5,8 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-600}
-targets=(setting_text_fuzz panel_answers_fuzz surfaces_fuzz upload_fuzz fingerprint_fuzz)
+targets=()
+for fuzzer in build/fuzz/bin/*_fuzz; do targets+=("$(basename "$fuzzer")"); done
 echo "== fuzzing ${#targets[@]} targets for $seconds s each, ${JOBS:-2} at a time =="
 printf '%s\n' "${targets[@]}" |
   xargs -P "${JOBS:-2}" -I{} fuzz/run_target.sh build/fuzz/bin/{} "$seconds" fuzz/corpus/{} \

@@ -230,11 +230,12 @@ TEST_F(SurfaceTest, PlainRectanglesAddressTheirFirstPixelInsideTheImage) {
   const D3DLOCKED_RECT locked = lock(surface, &rect);
   EXPECT_EQ(locked.Pitch, 192);
   EXPECT_EQ(offset(locked, surface), (2 * 64 + 3) * 3);
+  // The last: empty, but on the bottom edge it would start past the buffer.
   for (const RECT& refused : {RECT{0, 0, 65, 1}, RECT{0, 60, 1, 65}, RECT{-1, 0, 1, 1},
-                              RECT{0, 0x40000000, 1, 0x40000001}}) {
+                              RECT{0, 0x40000000, 1, 0x40000001}, RECT{10, 64, 10, 64}}) {
     lock(surface, &refused, D3DERR_INVALIDCALL);
   }
-  EXPECT_EQ(surface->locks, 5u);
+  EXPECT_EQ(surface->locks, 6u);
 }
 
 // ---------------------------------------------------------------------------------------------

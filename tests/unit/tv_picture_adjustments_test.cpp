@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 namespace {
 
 using namespace adjust;
@@ -50,6 +52,9 @@ TEST(PictureAdjustments, CenteringClampsInTheMovingDirection) {
   EXPECT_EQ(MovedPosition(98, kCenteringStep), 100);
   EXPECT_EQ(MovedPosition(2, -kCenteringStep), 0);
   EXPECT_EQ(MovedPosition(50, -kCenteringStep), 46);
+  // The driver's position may be any word: no overflow at the ends of the int range.
+  EXPECT_EQ(MovedPosition(INT_MAX - 1, kCenteringStep), 100);
+  EXPECT_EQ(MovedPosition(INT_MIN + 1, -kCenteringStep), 0);
 }
 
 }  // namespace
