@@ -1,12 +1,17 @@
 // The upload body behind the glTexImage2D hooks, against any sequence of calls: the nine
 // arguments (the older S3TC names included), the driver's pixel unpacking state and whether it
-// offers the compressed upload entry. Each call ends as exactly one compressed upload of the mapped
-// format with its exact image size, or exactly one pass-through with the mapped internal format and
-// every other argument unchanged; no byte past the caller's pixels is read.
+// offers the compressed upload entry. Calls come in through either hook, over stand-in dispatch
+// tables and the driver's entries in the entry table, or straight to an uploader of their own.
+// Each call ends as exactly one compressed upload of the mapped format with its exact image size,
+// or exactly one pass-through, to the glTexImage2D of the table it came in on, with the mapped
+// internal format and every other argument unchanged; no byte past the caller's pixels is read.
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
+#include "dispatch_hooks.h"
+#include "dispatch_tables.h"
+#include "entry_table.h"
 #include "fuzz_input.h"
 #include "texture_upload.h"
 
@@ -15,6 +20,7 @@ namespace {
 using namespace qelt;
 
 struct Call {
+  unsigned table;
   GLenum target;
   GLint level, internal_format, border;
   GLsizei width, height;
@@ -33,7 +39,7 @@ void QELT_GLAPI compressed_entry(GLenum target, GLint level, GLenum internal_for
   // Every block byte is read, as a driver would: the blocks must all lie in the buffer handed.
   std::vector<unsigned char> blocks(static_cast<std::size_t>(size));
   if (size > 0) std::memcpy(blocks.data(), data, blocks.size());
-  g_compressed.push_back({target, level, static_cast<GLint>(internal_format), border, width,
+  g_compressed.push_back({0, target, level, static_cast<GLint>(internal_format), border, width,
                           height, 0, 0, data, size});
 }
 
@@ -41,15 +47,32 @@ void* QELT_GLAPI lookup(const char*) {
   return g_offer_entry ? reinterpret_cast<void*>(&compressed_entry) : nullptr;
 }
 
+// The hooked path asks for the entry once per process: its driver always offers it, so that no
+// input depends on the ones before.
+void* QELT_GLAPI hooked_lookup(const char*) { return reinterpret_cast<void*>(&compressed_entry); }
+
 void QELT_GLAPI get_integer(GLenum name, GLint* value) {
   if (name >= 0x0CF2 && name <= 0x0CF5) *value = g_unpack[name - 0x0CF2];
 }
 
+template <unsigned Table>
 void QELT_GLAPI driver_tex_image(GLenum target, GLint level, GLint internal_format, GLsizei width,
                                  GLsizei height, GLint border, GLenum format, GLenum type,
                                  const GLvoid* pixels) {
-  g_passed.push_back({target, level, internal_format, border, width, height, format, type, pixels,
-                      0});
+  g_passed.push_back({Table, target, level, internal_format, border, width, height, format, type,
+                      pixels, 0});
+}
+
+// The driver's two dispatch tables as the hook step copied them, and its entries in the entry
+// table, set up once for the process.
+void bind_stand_in_driver() {
+  static DispatchWord tables[kDispatchTables][kDispatchWords];
+  for (unsigned t = 0; t < kDispatchTables; ++t) tables[t][0] = kTableEntryCount;
+  tables[0][kTexImage2DWord] = reinterpret_cast<DispatchWord>(&driver_tex_image<0>);
+  tables[1][kTexImage2DWord] = reinterpret_cast<DispatchWord>(&driver_tex_image<1>);
+  fill_dispatch_copies(tables[0], tables[1]);
+  qelt_entry_table[slot::wglGetProcAddress] = reinterpret_cast<void*>(&hooked_lookup);
+  qelt_entry_table[slot::glGetIntegerv] = reinterpret_cast<void*>(&get_integer);
 }
 
 constexpr GLint kInternalFormats[] = {kGlRgbS3tc, kGlRgb4S3tc, kGlRgbaS3tc, kGlRgba4S3tc,
@@ -71,6 +94,8 @@ std::size_t block_bytes(GLint internal_format) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static const bool bound = (bind_stand_in_driver(), true);
+  (void)bound;
   FuzzInput input(data, size);
   g_compressed.clear();
   g_passed.clear();
@@ -110,8 +135,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::size_t compressed_before = g_compressed.size();
     const std::size_t passed_before = g_passed.size();
-    uploader.upload(&driver_tex_image, call.target, call.level, call.internal_format, call.width,
-                    call.height, call.border, call.format, call.type, call.pixels);
+    // Through hook 0 or 1, or to this input's own uploader, standing for table 0.
+    call.table = static_cast<unsigned>(input.pick(3));
+    const auto hook = call.table == 1 ? &qelt_tex_image_2d_hook1 : &qelt_tex_image_2d_hook0;
+    if (call.table == 2) {
+      call.table = 0;
+      uploader.upload(&driver_tex_image<0>, call.target, call.level, call.internal_format,
+                      call.width, call.height, call.border, call.format, call.type, call.pixels);
+    } else {
+      hook(call.target, call.level, call.internal_format, call.width, call.height, call.border,
+           call.format, call.type, call.pixels);
+    }
     const bool compressed = g_compressed.size() == compressed_before + 1;
     const bool passed = g_passed.size() == passed_before + 1;
     FUZZ_CHECK(compressed != passed);
@@ -121,6 +155,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (passed) {
       const Call& got = g_passed.back();
       FUZZ_CHECK(got.internal_format == mapped);
+      FUZZ_CHECK(got.table == call.table);
       FUZZ_CHECK(got.target == call.target && got.level == call.level &&
                  got.width == call.width && got.height == call.height &&
                  got.border == call.border && got.format == call.format &&
