@@ -1,9 +1,8 @@
 #include "prop_ext.h"
 
-#include <new>
-
 #include "board_check.h"
 #include "escapes_win32.h"
+#include "module_state.h"
 #include "resource_ids.h"
 #include "server_state.h"
 #include "vantrel_tvout_page.h"
@@ -12,14 +11,6 @@ namespace {
 
 // The text buffer the shell's names are kept in: 127 bytes and the terminator.
 constexpr std::size_t kDataTextSize = 128;
-
-// Whether the screen's display driver reports a TV encoder.
-bool TvEncoderPresent() {
-  const HDC dc = GetDC(nullptr);
-  const bool present = escape::IsTvEncoderPresent(escape::QueryTvEncoder(dc));
-  ReleaseDC(nullptr, dc);
-  return present;
-}
 
 // Appends the ANSI form of each character while the whole stays within limit bytes; a
 // surrogate pair is one character.
@@ -104,7 +95,7 @@ void CPropExt::OnFinalRelease() {
 }
 
 HRESULT STDMETHODCALLTYPE CPropExt::Initialize(PCIDLIST_ABSOLUTE, IDataObject* data, HKEY) {
-  try {
+  return WithoutExceptions([data] {
     ResetDisplayValues();
     const std::string device = GetDataObjectString("Display Device", data);
     const std::string name = GetDataObjectString("Display Name", data);
@@ -115,24 +106,14 @@ HRESULT STDMETHODCALLTYPE CPropExt::Initialize(PCIDLIST_ABSOLUTE, IDataObject* d
     state.deviceFromShell = TRUE;
     if (!name.empty()) {
       state.displayTitle =
-          monitor.empty() ? name : monitor + " " + LoadResourceText(IDS_TITLE_ON) + " " + name;
+          monitor.empty() ? name : monitor + " " + LoadResourceString(IDS_TITLE_ON) + " " + name;
     }
     return S_OK;
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
+  });
 }
 
 HRESULT STDMETHODCALLTYPE CPropExt::AddPages(LPFNSVADDPROPSHEETPAGE addPage, LPARAM parameter) {
-  try {
-    return AddTvOutPage(addPage, parameter);
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
+  return WithoutExceptions([this, addPage, parameter] { return AddTvOutPage(addPage, parameter); });
 }
 
 HRESULT CPropExt::AddTvOutPage(LPFNSVADDPROPSHEETPAGE addPage, LPARAM parameter) {
@@ -141,7 +122,7 @@ HRESULT CPropExt::AddTvOutPage(LPFNSVADDPROPSHEETPAGE addPage, LPARAM parameter)
   CPageRecord& record = AddPageRecord(std::make_unique<CVantrelTVOutPage>(), this);
   record.page->SetDisplay(state.displayDevice, state.displayTitle, state.deviceFromShell);
   // The record stays until this object's final release, also when no platform page is made.
-  if (!TvEncoderPresent()) return S_OK;
+  if (!escape::IsTvEncoderPresent(escape::QueryTvEncoder(CScreenDC()))) return S_OK;
   record.handle = CreatePropertySheetPageA(&record.description);
   if (record.handle == nullptr) return S_OK;
   if (addPage == nullptr || !addPage(record.handle, parameter)) {

@@ -6,8 +6,6 @@
 #include <objbase.h>
 #include <winsock.h>
 
-#include <new>
-
 #include "class_factory.h"
 #include "module_state.h"
 #include "registration.h"
@@ -37,14 +35,13 @@ BOOL InitializeLibrary(HINSTANCE instance) {
   state.resources = GetCurrentResourceHandle();
   try {
     ResetDisplayValues();
+    g_socketsStarted = StartSockets();
+    if (!g_socketsStarted) {
+      MessageBoxA(nullptr, LoadResourceString(IDS_SOCKETS_FAILED).c_str(), "qeltvbtv",
+                  MB_OK | MB_ICONEXCLAMATION);
+      return FALSE;
+    }
   } catch (...) {
-    return FALSE;
-  }
-  g_socketsStarted = StartSockets();
-  if (!g_socketsStarted) {
-    char text[128] = {};
-    LoadStringA(state.resources, IDS_SOCKETS_FAILED, text, sizeof text);
-    MessageBoxA(nullptr, text, "qeltvbtv", MB_OK | MB_ICONEXCLAMATION);
     return FALSE;
   }
   InitCommonControls();
@@ -84,13 +81,7 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* object) {
 STDAPI DllCanUnloadNow() { return CanUnloadNow() ? S_OK : S_FALSE; }
 
 STDAPI DllRegisterServer() {
-  try {
-    return RegisterServer(ServerState().instance);
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
+  return WithoutExceptions([] { return RegisterServer(ServerState().instance); });
 }
 
 // The command-line DLL runner's entry shape; the arguments are not used and the result is 0.

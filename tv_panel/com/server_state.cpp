@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "class_factory.h"
+#include "module_state.h"
 #include "resource_ids.h"
 #include "vantrel_tvout_page.h"
 
@@ -55,7 +56,7 @@ void ResetDisplayValues() {
   CServerState& state = ServerState();
   state.deviceFromShell = FALSE;
   state.displayDevice = "DISPLAY";
-  state.displayTitle = LoadResourceText(IDS_PANEL_TITLE);
+  state.displayTitle = LoadResourceString(IDS_PANEL_TITLE);
 }
 
 CPageRecord& AddPageRecord(std::unique_ptr<CVantrelTVOutPage> page, const void* owner) {
@@ -88,10 +89,4 @@ void UnlockApp() { InterlockedDecrement(&g_appLocks); }
 
 bool CanUnloadNow() {
   return g_appLocks == 0 && !CClassFactory::Instance().IsReferenced();
-}
-
-std::string LoadResourceText(UINT id) {
-  char text[256] = {};
-  LoadStringA(ServerState().resources, id, text, sizeof text);
-  return text;
 }

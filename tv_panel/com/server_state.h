@@ -8,6 +8,7 @@
 #include <prsht.h>
 
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -46,12 +47,23 @@ CPageRecord* FindPageRecord(LPARAM key);
 // Destroys the pages of one extension object and forgets their records.
 void DestroyPageRecords(const void* owner);
 
+// Runs the body of a COM method or export: an exception becomes E_OUTOFMEMORY or E_UNEXPECTED
+// instead of leaving into the caller's process.
+template <typename Body>
+HRESULT WithoutExceptions(Body body) noexcept {
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
+}
+
 // The application lock: held by every extension object alive and by LockServer.
 void LockApp();
 void UnlockApp();
 // Whether nothing of the module is in use: no lock and no outside reference to the factory.
 bool CanUnloadNow();
-
-std::string LoadResourceText(UINT id);
 
 #endif

@@ -14,3 +14,9 @@ HINSTANCE GetCurrentResourceHandle() {
 }
 
 void SetCurrentResourceHandle(HINSTANCE resources) { g_resources = resources; }
+
+std::string LoadResourceString(UINT id) {
+  char text[256] = {};
+  LoadStringA(GetCurrentResourceHandle(), id, text, sizeof text);
+  return text;
+}

@@ -6,7 +6,11 @@
 
 #include <windows.h>
 
+#include <string>
+
 HINSTANCE GetCurrentResourceHandle();
 void SetCurrentResourceHandle(HINSTANCE resources);
+// String `id` of the current resource handle; empty when there is none.
+std::string LoadResourceString(UINT id);
 
 #endif

@@ -54,26 +54,7 @@ const DWORD kHelpIds[] = {IDC_PICTURE,
 // The TV standard each signal-type list position sends.
 const DWORD kSignalTypes[] = {escape::kTvStandardNtsc, escape::kTvStandardPal};
 
-// Every escape goes to the screen's device context, released when the escape is done.
-class ScreenDC {
- public:
-  ScreenDC() : m_dc(GetDC(nullptr)) {}
-  ~ScreenDC() { ReleaseDC(nullptr, m_dc); }
-  ScreenDC(const ScreenDC&) = delete;
-  ScreenDC& operator=(const ScreenDC&) = delete;
-  operator HDC() const { return m_dc; }
-
- private:
-  HDC m_dc;
-};
-
-bool TvOutputActive() { return escape::IsTvOutputActive(escape::QueryTvEncoder(ScreenDC())); }
-
-std::string LoadText(UINT id) {
-  char text[256] = {};
-  LoadStringA(GetCurrentResourceHandle(), id, text, sizeof text);
-  return text;
-}
+bool TvOutputActive() { return escape::IsTvOutputActive(escape::QueryTvEncoder(CScreenDC())); }
 
 }  // namespace
 
@@ -157,7 +138,7 @@ void CVantrelTVOutPage::ApplySavedGamma() {
 
 void CVantrelTVOutPage::SaveSettings() {
   m_panelSettings.Save();
-  escape::NotifySettingsApplied(ScreenDC());
+  escape::NotifySettingsApplied(CScreenDC());
   for (CConfigurationData& store : m_displays.gammaStores) {
     store.Save();
   }
@@ -174,7 +155,7 @@ BOOL CVantrelTVOutPage::OnInitDialog() {
   bool tvActive;
   bool monitorInUse;
   {
-    ScreenDC dc;
+    CScreenDC dc;
     tvActive = escape::IsTvOutputActive(escape::QueryTvEncoder(dc));
     monitorInUse = escape::QueryMonitorInUse(dc);
   }
@@ -185,20 +166,20 @@ BOOL CVantrelTVOutPage::OnInitDialog() {
   }
   for (UINT text : {IDS_SCREEN_FIT, IDS_FLICKER_FILTER, IDS_COLOUR, IDS_BRIGHTNESS}) {
     SendDlgItemMessage(IDC_ADJUST_ITEM, CB_ADDSTRING, 0,
-                       reinterpret_cast<LPARAM>(LoadText(text).c_str()));
+                       reinterpret_cast<LPARAM>(LoadResourceString(text).c_str()));
   }
   SendDlgItemMessage(IDC_ADJUST_ITEM, CB_SETCURSEL, adjust::kScreenFit);
   OnAdjustItemChange();
   for (UINT text : {IDS_NTSC, IDS_PAL}) {
     SendDlgItemMessage(IDC_SIGNAL_TYPE, CB_ADDSTRING, 0,
-                       reinterpret_cast<LPARAM>(LoadText(text).c_str()));
+                       reinterpret_cast<LPARAM>(LoadResourceString(text).c_str()));
   }
   CheckDlgButton(IDC_ENABLE_TV, tvActive ? BST_CHECKED : BST_UNCHECKED);
   EnableTvControls(tvActive);
   CheckDlgButton(IDC_NO_MONITOR, monitorInUse ? BST_UNCHECKED : BST_CHECKED);
-  escape::NotifySettingsOpened(ScreenDC());
+  escape::NotifySettingsOpened(CScreenDC());
 
-  m_video = escape::GetVideoParameters(ScreenDC());
+  m_video = escape::GetVideoParameters(CScreenDC());
   m_positionX = static_cast<int>(m_video.positionX);
   m_positionY = static_cast<int>(m_video.positionY);
   SendDlgItemMessage(IDC_ADJUST_SLIDER, TBM_SETPOS, TRUE,
@@ -267,7 +248,7 @@ void CVantrelTVOutPage::ChangeDesktopSize(DWORD width, DWORD height) {
 
 void CVantrelTVOutPage::OnTvOutputToggle() {
   if (IsDlgButtonChecked(IDC_ENABLE_TV)) {
-    ScreenDC dc;
+    CScreenDC dc;
     m_video = escape::GetVideoParameters(dc);
     escape::StoreDesktopSize(dc, static_cast<DWORD>(GetDeviceCaps(dc, HORZRES)),
                              static_cast<DWORD>(GetDeviceCaps(dc, VERTRES)));
@@ -280,7 +261,7 @@ void CVantrelTVOutPage::OnTvOutputToggle() {
     }
     escape::TvOutputOn(dc);
   } else {
-    ScreenDC dc;
+    CScreenDC dc;
     escape::TvOutputOff(dc);
     const escape::DesktopSize size = escape::QueryDesktopSize(dc);
     ChangeDesktopSize(size.width, size.height);
@@ -302,17 +283,17 @@ void CVantrelTVOutPage::OnTvOutputToggle() {
 void CVantrelTVOutPage::OnDisplayRoutingChange() {
   if (IsDlgButtonChecked(IDC_NO_MONITOR)) {
     if (TvOutputActive()) {
-      escape::RouteToTvOnly(ScreenDC());
+      escape::RouteToTvOnly(CScreenDC());
     }
   } else {
-    escape::RouteToMonitorAndTv(ScreenDC());
+    escape::RouteToMonitorAndTv(CScreenDC());
   }
 }
 
 void CVantrelTVOutPage::OnSignalTypeChange() {
   const auto selected = static_cast<int>(SendDlgItemMessage(IDC_SIGNAL_TYPE, CB_GETCURSEL));
   if (selected >= 0 && selected < static_cast<int>(sizeof kSignalTypes / sizeof kSignalTypes[0])) {
-    escape::SetTvStandard(ScreenDC(), kSignalTypes[selected]);
+    escape::SetTvStandard(CScreenDC(), kSignalTypes[selected]);
   }
 }
 
@@ -321,7 +302,7 @@ void CVantrelTVOutPage::OnAdjustItemChange() {
   if (item < 0 || item >= adjust::kItemCount) {
     return;
   }
-  m_video = escape::GetVideoParameters(ScreenDC());
+  m_video = escape::GetVideoParameters(CScreenDC());
   const adjust::SliderRange range = adjust::RangeOf(item);
   SendDlgItemMessage(IDC_ADJUST_SLIDER, TBM_SETRANGE, TRUE, MAKELONG(range.minimum, range.maximum));
   SendDlgItemMessage(IDC_ADJUST_SLIDER, TBM_SETPOS, TRUE,
@@ -334,7 +315,7 @@ void CVantrelTVOutPage::OnSliderChange() {
     return;
   }
   const auto position = static_cast<int>(SendDlgItemMessage(IDC_ADJUST_SLIDER, TBM_GETPOS));
-  escape::SetVideoParameters(ScreenDC(), adjust::SetRecord(item, position));
+  escape::SetVideoParameters(CScreenDC(), adjust::SetRecord(item, position));
 }
 
 void CVantrelTVOutPage::MovePicture(int deltaX, int deltaY) {
@@ -346,7 +327,7 @@ void CVantrelTVOutPage::MovePicture(int deltaX, int deltaY) {
   }
   m_video = escape::MakePositionSet(static_cast<std::uint32_t>(m_positionX),
                                     static_cast<std::uint32_t>(m_positionY));
-  escape::SetVideoParameters(ScreenDC(), m_video);
+  escape::SetVideoParameters(CScreenDC(), m_video);
 }
 
 BOOL CVantrelTVOutPage::OnCommand(WPARAM wParam, LPARAM lParam) {

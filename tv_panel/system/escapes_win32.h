@@ -9,6 +9,19 @@
 
 #include <optional>
 
+// The screen's device context for the escapes of one operation, released when it ends.
+class CScreenDC {
+ public:
+  CScreenDC() : m_dc(GetDC(nullptr)) {}
+  ~CScreenDC() { ReleaseDC(nullptr, m_dc); }
+  CScreenDC(const CScreenDC&) = delete;
+  CScreenDC& operator=(const CScreenDC&) = delete;
+  operator HDC() const { return m_dc; }
+
+ private:
+  HDC m_dc;
+};
+
 namespace escape {
 
 struct DesktopSize {

@@ -61,17 +61,6 @@ DWORD run(const std::string& command) {
   return code;
 }
 
-std::string class_text(const std::string& key, const char* value = nullptr) {
-  HKEY handle;
-  if (RegOpenKeyA(HKEY_CLASSES_ROOT, key.c_str(), &handle) != ERROR_SUCCESS) return "(no key)";
-  char text[MAX_PATH] = {};
-  DWORD size = sizeof text - 1;
-  const LONG status =
-      RegQueryValueExA(handle, value, nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size);
-  RegCloseKey(handle);
-  return status == ERROR_SUCCESS ? text : "(none)";
-}
-
 BOOL CALLBACK count_window(HWND, LPARAM count) {
   ++*reinterpret_cast<int*>(count);
   return TRUE;
@@ -96,12 +85,12 @@ TEST(PanelRegistration, RegisteredByRegsvr32ItIsCreatedByClsid) {
       RegSetValueA(HKEY_CLASSES_ROOT, kClsidKey.c_str(), REG_SZ, name.c_str(), 0);
     }
     ASSERT_EQ(run("regsvr32.exe /s \"" + panel_path() + "\""), 0u);
-    EXPECT_EQ(class_text(kProgId), name);
-    EXPECT_EQ(class_text(kClsidKey), name);
-    EXPECT_EQ(class_text(std::string(kProgId) + "\\CLSID"), kClsidText);
-    EXPECT_EQ(class_text(kClsidKey + "\\ProgID"), kProgId);
-    EXPECT_EQ(class_text(kClsidKey + "\\InProcServer32"), short_path);
-    EXPECT_EQ(class_text(kClsidKey + "\\InProcServer32", "ThreadingModel"), "(none)");
+    EXPECT_EQ(registry_text(HKEY_CLASSES_ROOT, kProgId), name);
+    EXPECT_EQ(registry_text(HKEY_CLASSES_ROOT, kClsidKey), name);
+    EXPECT_EQ(registry_text(HKEY_CLASSES_ROOT, std::string(kProgId) + "\\CLSID"), kClsidText);
+    EXPECT_EQ(registry_text(HKEY_CLASSES_ROOT, kClsidKey + "\\ProgID"), kProgId);
+    EXPECT_EQ(registry_text(HKEY_CLASSES_ROOT, kClsidKey + "\\InProcServer32"), short_path);
+    EXPECT_EQ(registry_text(HKEY_CLASSES_ROOT, kClsidKey + "\\InProcServer32", "ThreadingModel"), "(none)");
   }
 
   ASSERT_EQ(CoInitialize(nullptr), S_OK);

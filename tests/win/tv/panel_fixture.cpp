@@ -28,3 +28,15 @@ DWORD record_word(const std::vector<std::uint8_t>& record, std::size_t offset) {
   if (offset + sizeof value <= record.size()) std::memcpy(&value, &record[offset], sizeof value);
   return value;
 }
+
+std::string registry_text(HKEY root, const std::string& key, const char* value) {
+  HKEY handle;
+  if (RegOpenKeyA(root, key.c_str(), &handle) != ERROR_SUCCESS) return "(none)";
+  char text[MAX_PATH] = {};
+  DWORD size = sizeof text - 1;
+  DWORD type = 0;
+  const LONG status =
+      RegQueryValueExA(handle, value, nullptr, &type, reinterpret_cast<BYTE*>(text), &size);
+  RegCloseKey(handle);
+  return status == ERROR_SUCCESS && type == REG_SZ ? text : "(none)";
+}

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "panel_under_test.h"
@@ -23,6 +24,9 @@ class PanelTest : public ::testing::Test {
   HMODULE module_ = nullptr;
   const PanelUnderTest* panel_ = nullptr;
 };
+
+// The text of a REG_SZ value (the default value when value is null), or "(none)".
+std::string registry_text(HKEY root, const std::string& key, const char* value = nullptr);
 
 // The 32-bit word at offset of a logged record; 0 beyond its end.
 DWORD record_word(const std::vector<std::uint8_t>& record, std::size_t offset);

@@ -237,19 +237,6 @@ TEST_F(TvOutPage, TvOutputAndRouting) {
   EXPECT_EQ(sent.back().mode, 1u) << "routed to monitor and TV";
 }
 
-// The registry text of value under HKEY_LOCAL_MACHINE\key, or "(none)".
-std::string registry_text(const std::string& key, const char* value) {
-  HKEY handle;
-  if (RegOpenKeyA(HKEY_LOCAL_MACHINE, key.c_str(), &handle) != ERROR_SUCCESS) return "(none)";
-  char text[64] = {};
-  DWORD size = sizeof text - 1;
-  DWORD type = 0;
-  const LONG status =
-      RegQueryValueExA(handle, value, nullptr, &type, reinterpret_cast<BYTE*>(text), &size);
-  RegCloseKey(handle);
-  return status == ERROR_SUCCESS && type == REG_SZ ? text : "(none)";
-}
-
 struct ClipMessage {
   UINT message;
   WPARAM wParam;
@@ -303,12 +290,12 @@ TEST_F(TvOutPage, ApplySavesPanelValuesAndGammaCancelKeepsThemLeavingStopsTheCli
       expected.push_back({driver_key + group, std::string("KQX77_") + colour + "GAMMA",
                           *group != '\0' ? "1.300000" : "1.000000"});
   for (const Expected& e : expected)
-    EXPECT_EQ(registry_text(e.key, e.value.c_str()), e.text) << e.key << " " << e.value;
+    EXPECT_EQ(registry_text(HKEY_LOCAL_MACHINE, e.key, e.value.c_str()), e.text) << e.key << " " << e.value;
 
   SendMessageA(sheet_, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
   pump();
   for (const Expected& e : expected)
-    EXPECT_EQ(registry_text(e.key, e.value.c_str()), e.text) << e.key << " " << e.value;
+    EXPECT_EQ(registry_text(HKEY_LOCAL_MACHINE, e.key, e.value.c_str()), e.text) << e.key << " " << e.value;
   RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Qelt Interactive");
   RegDeleteTreeA(HKEY_LOCAL_MACHINE, driver_key.c_str());
 }
