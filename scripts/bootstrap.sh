@@ -12,6 +12,7 @@ packages=(
   wine64                               # runs the 64-bit Windows tests
   googletest                           # sources built by every tier
   xvfb imagemagick fonts-wine          # the property page on screen (Marlett arrows), screenshots
+  libgl1 libgl1-mesa-dri libglx-mesa0  # OpenGL under Wine: Mesa's software renderer on Xvfb
   libstb-dev                           # image files in the demo client and the benchmark
   clang libclang-rt-dev                # the fuzz targets: libFuzzer with its sanitizers
 )

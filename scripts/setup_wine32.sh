@@ -13,7 +13,7 @@ set -euo pipefail
 
 dir=$(realpath -m "${1:?usage: setup_wine32.sh <dir>}")
 here=$(cd "$(dirname "$0")" && pwd)
-recipe=4  # bump when the steps below change, so that an older setup is redone
+recipe=5  # bump when the steps below change, so that an older setup is redone
 mkdir -p "$dir"
 exec 9>"$dir.lock"
 flock 9
@@ -129,8 +129,9 @@ apt_private i386 i386 "${i386_sources[@]}"
 apt_private backports "$host_arch" "deb [signed-by=$keyring] $mirror $suite-backports main"
 
 # Everything wine32 needs, as if nothing were installed: the root must hold its own C library.
+# Mesa's GL libraries and software renderer draw for the programs' OpenGL contexts.
 APT_CONFIG=$dir/apt/i386/apt.conf apt-get install -qq -y --download-only \
-  wine32 >/dev/null || fail "cannot download wine32 for i386"
+  wine32 libgl1 libgl1-mesa-dri libglx-mesa0 >/dev/null || fail "cannot download wine32 and Mesa for i386"
 # qemu 7 ignores MAP_FIXED_NOREPLACE, so Wine's reservation of its address space never settles.
 (cd "$debs" && APT_CONFIG=$dir/apt/backports/apt.conf apt-get download -qq "qemu-user/$suite-backports") ||
   fail "cannot download qemu-user from $suite-backports"
