@@ -1,16 +1,23 @@
 #include "dxt_files.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 
 namespace {
 
+// The exact-rounding decode that the encoder's error estimates model: endpoints widened by bit
+// replication, in-between values rounded to the nearest.
 void colour_of(unsigned packed, int rgb[3]) {
-  rgb[0] = ((packed >> 11) & 31) * 255 / 31;
-  rgb[1] = ((packed >> 5) & 63) * 255 / 63;
-  rgb[2] = (packed & 31) * 255 / 31;
+  const unsigned red = (packed >> 11) & 31, green = (packed >> 5) & 63, blue = packed & 31;
+  rgb[0] = int(red << 3 | red >> 2);
+  rgb[1] = int(green << 2 | green >> 4);
+  rgb[2] = int(blue << 3 | blue >> 2);
 }
+
+// The value k/d of the way from e0 to e1, rounded.
+int between(int e0, int e1, int k, int d) { return ((d - k) * e0 + k * e1 + d / 2) / d; }
 
 // The 16 colours of one colour block; `four` forces the four-colour reading (DXT3/DXT5), and
 // `opaque` keeps index 3 of a three-colour block black instead of transparent.
@@ -22,10 +29,10 @@ void decode_colours(const unsigned char* block, bool four, bool opaque, unsigned
   for (int i = 0; i < 4; ++i) palette[i][3] = 255;
   for (int c = 0; c < 3; ++c) {
     if (four || c0 > c1) {
-      palette[2][c] = (2 * palette[0][c] + palette[1][c]) / 3;
-      palette[3][c] = (palette[0][c] + 2 * palette[1][c]) / 3;
+      palette[2][c] = between(palette[0][c], palette[1][c], 1, 3);
+      palette[3][c] = between(palette[0][c], palette[1][c], 2, 3);
     } else {
-      palette[2][c] = (palette[0][c] + palette[1][c]) / 2;
+      palette[2][c] = between(palette[0][c], palette[1][c], 1, 2);
       palette[3][c] = 0;
     }
   }
@@ -38,8 +45,8 @@ void decode_colours(const unsigned char* block, bool four, bool opaque, unsigned
 void decode_dxt5_alpha(const unsigned char* block, unsigned char out[16][4]) {
   int a[8] = {block[0], block[1]};
   for (int i = 2; i < 8; ++i)
-    a[i] = a[0] > a[1] ? ((8 - i) * a[0] + (i - 1) * a[1]) / 7
-                       : i < 6 ? ((6 - i) * a[0] + (i - 1) * a[1]) / 5 : (i == 6 ? 0 : 255);
+    a[i] = a[0] > a[1] ? between(a[0], a[1], i - 1, 7)
+                       : i < 6 ? between(a[0], a[1], i - 1, 5) : (i == 6 ? 0 : 255);
   std::uint64_t bits = 0;
   for (int i = 0; i < 6; ++i) bits |= std::uint64_t(block[2 + i]) << (8 * i);
   for (int p = 0; p < 16; ++p) out[p][3] = static_cast<unsigned char>(a[(bits >> (3 * p)) & 7]);
@@ -93,4 +100,21 @@ bool write_dds(const std::string& path, DxtKind kind, const unsigned char* block
   bool written = std::fwrite(header, sizeof header, 1, file) == 1 &&
                  std::fwrite(blocks, 1, size, file) == size;
   return std::fclose(file) == 0 && written;
+}
+
+void compare_to_source(const unsigned char* source, const unsigned char* decoded, std::size_t pixels,
+                       double& psnr, double& alpha_rmse) {
+  double colour_error = 0, alpha_error = 0;
+  std::size_t shown = 0;
+  for (std::size_t i = 0; i < pixels; ++i) {
+    const unsigned char* s = source + 4 * i;
+    const unsigned char* d = decoded + 4 * i;
+    alpha_error += double(s[3] - d[3]) * (s[3] - d[3]);
+    if (s[3] < 128) continue;
+    ++shown;
+    for (int c = 0; c < 3; ++c) colour_error += double(s[c] - d[c]) * (s[c] - d[c]);
+  }
+  double mse = shown ? colour_error / (3.0 * shown) : 0;
+  psnr = mse > 0 ? 10 * std::log10(255.0 * 255.0 / mse) : 99;
+  alpha_rmse = std::sqrt(alpha_error / double(pixels));
 }

@@ -1,7 +1,8 @@
-// What the demo client does with the blocks the driver received: decodes them back to pixels and
-// writes them as a .dds file.
+// What the demo clients do with the blocks a driver received: decode them back to pixels, write
+// them as a .dds file, and compare pixels with their source.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -15,3 +16,8 @@ std::vector<unsigned char> decode_dxt(DxtKind kind, const unsigned char* blocks,
 // A .dds file holding the blocks of one width x height level; false when it cannot be written.
 bool write_dds(const std::string& path, DxtKind kind, const unsigned char* blocks,
                unsigned size, int width, int height);
+
+// Colour PSNR over the pixels the RGBA source shows (alpha of at least 128), and the alpha RMSE
+// over all of them.
+void compare_to_source(const unsigned char* source, const unsigned char* decoded, std::size_t pixels,
+                       double& psnr, double& alpha_rmse);

@@ -6,7 +6,6 @@
 #include <windows.h>
 #include <GL/gl.h>
 
-#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -62,24 +61,6 @@ std::string format(const char* pattern, ...) {
   return text;
 }
 
-// PSNR of the colour of the pixels the source shows (alpha of at least 128), and the alpha RMSE.
-void compare(const unsigned char* source, const std::vector<unsigned char>& decoded,
-             std::size_t pixels, double& psnr, double& alpha_rmse) {
-  double colour_error = 0, alpha_error = 0;
-  std::size_t shown = 0;
-  for (std::size_t i = 0; i < pixels; ++i) {
-    const unsigned char* s = source + 4 * i;
-    const unsigned char* d = &decoded[4 * i];
-    alpha_error += double(s[3] - d[3]) * (s[3] - d[3]);
-    if (s[3] < 128) continue;
-    ++shown;
-    for (int c = 0; c < 3; ++c) colour_error += double(s[c] - d[c]) * (s[c] - d[c]);
-  }
-  double mse = shown ? colour_error / (3.0 * shown) : 0;
-  psnr = mse > 0 ? 10 * std::log10(255.0 * 255.0 / mse) : 99;
-  alpha_rmse = std::sqrt(alpha_error / double(pixels));
-}
-
 std::string base_name(const std::string& path) {
   std::string name = path.substr(path.find_last_of("/\\") + 1);
   return name.substr(0, name.find_last_of('.'));
@@ -124,7 +105,7 @@ void compress_through_the_driver(const char* path) {
         decode_dxt(f.kind, upload->data, width, height, f.internal_format == 0x83F0);
     stbi_write_png((out + ".png").c_str(), width, height, 4, decoded.data(), width * 4);
     double psnr = 0, alpha_rmse = 0;
-    compare(rgba, decoded, std::size_t(width) * height, psnr, alpha_rmse);
+    compare_to_source(rgba, decoded.data(), std::size_t(width) * height, psnr, alpha_rmse);
     double ms = 1000.0 * double(stop.QuadPart - start.QuadPart) / double(frequency.QuadPart);
     std::printf("  %s (0x%X): %8u bytes, colour PSNR %6.2f dB, alpha RMSE %5.2f, upload %7.2f ms"
                 " -> %s.dds/.png\n",

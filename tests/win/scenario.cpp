@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace {
 constexpr char kScenarioVariable[] = "QELT_IN_SCENARIO";
 }
@@ -56,10 +58,22 @@ ScenarioRun run_in_scenario(const std::string& folder,
     return {~0ul, "cannot start " + client};
   }
 
+  // Read until the program has ended and its output is drained: a Wine process it started in
+  // the background (the desktop of its first window) may hold the pipe open much longer.
   ScenarioRun run{0, ""};
   char chunk[4096];
-  DWORD got = 0;
-  while (ReadFile(read_end, chunk, sizeof chunk, &got, nullptr) && got != 0) run.output.append(chunk, got);
+  for (bool ended = false;;) {
+    DWORD waiting = 0, got = 0;
+    if (!PeekNamedPipe(read_end, nullptr, 0, nullptr, &waiting, nullptr)) break;  // no writer left
+    if (waiting > 0) {
+      if (!ReadFile(read_end, chunk, std::min<DWORD>(waiting, sizeof chunk), &got, nullptr)) break;
+      run.output.append(chunk, got);
+    } else if (ended) {
+      break;
+    } else {
+      ended = WaitForSingleObject(process.hProcess, 20) == WAIT_OBJECT_0;
+    }
+  }
   WaitForSingleObject(process.hProcess, INFINITE);
   GetExitCodeProcess(process.hProcess, &run.exit_code);
   CloseHandle(process.hThread);
