@@ -1,7 +1,9 @@
 # make test   sets up the machine, builds every preset and runs every test tier
 #             (QELT_SKIP_WIN32=1: without running the 32-bit DLLs, on a machine that cannot)
-# make demo   sets up, builds the 64-bit proxy and runs the demo GL client under wine64, then
-#             shows the TV-out page in a property sheet and saves its screenshot
+# make demo   sets up, builds the 64-bit proxy and runs the demo GL client under wine64, draws the
+#             proxy's compressed textures with Mesa and saves the frame, then shows the TV-out
+#             page in a property sheet and saves its screenshot
+# make readme-picture  runs the demo and puts a small copy of its rendered frame in docs/
 # make bench  sets up, builds the encoder benchmark and runs it on the image corpus
 # make package sets up, builds the 32-bit and 64-bit DLLs and packs them with the .reg files and
 #             the README into build/package/qelt-driver-package.zip
@@ -10,7 +12,7 @@ SHELL := /bin/bash
 JOBS ?= 2
 PRESETS := win32 win64 host host-tsan host32 fuzz
 
-.PHONY: all setup build test demo bench package fuzz
+.PHONY: all setup build test demo readme-picture bench package fuzz
 
 all: build
 
@@ -30,8 +32,14 @@ test: build
 demo:
 	@bash scripts/bootstrap.sh demo
 	@cmake --preset win64 >/dev/null
-	@cmake --build --preset win64 -j $(JOBS) --target gl_demo qeltogl standin_icd display_properties qeltvbtv
+	@cmake --build --preset win64 -j $(JOBS) --target gl_demo gl_render qeltogl standin_icd \
+	  passthrough_icd display_properties qeltvbtv
 	@bash scripts/demo.sh
+
+readme-picture: demo
+	@mkdir -p docs
+	@convert build/win64/demo/out/render_frame.png -resize 50% -strip docs/render_frame.png
+	@echo "docs/render_frame.png: $$(identify -format '%w x %h' docs/render_frame.png)"
 
 bench:
 	@bash scripts/bootstrap.sh bench
