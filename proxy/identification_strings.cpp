@@ -44,11 +44,16 @@ const GLubyte* IdentificationStrings::get(GetStringFunction driver, GLenum name)
 
   std::size_t length = std::strlen(text);
   std::size_t appended = std::strlen(kAppended[index]);
+  // The added extension names stay names of their own: a list that does not end in a space (Wine
+  // ends Mesa's with its WGL names, unspaced) gets one before them.
+  bool separate = name == GL_EXTENSIONS && length > 0 && text[length - 1] != ' ';
   // No room for a copy: the driver's own string.
-  auto* copy = static_cast<Copy*>(allocate_(offsetof(Copy, text) + length + appended + 1));
+  auto* copy =
+      static_cast<Copy*>(allocate_(offsetof(Copy, text) + length + separate + appended + 1));
   if (copy == nullptr) return underlying;
   copy->key = underlying;
   std::memcpy(copy->text, text, length);
+  if (separate) copy->text[length++] = ' ';
   std::memcpy(copy->text + length, kAppended[index], appended + 1);
   copy->next = copies_[index];
   copies_[index] = copy;

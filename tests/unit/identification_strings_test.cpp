@@ -102,13 +102,20 @@ TEST_F(IdentificationStringsTest, CacheEntriesBelongToOneNameEach) {
   EXPECT_EQ(g_releases, 0);
 }
 
-TEST_F(IdentificationStringsTest, PaletteExtensionsAreAddedAfterTheLastCharacter) {
-  g_answer[3] = "GL_ARB_multitexture ";
-  EXPECT_EQ(get(GL_EXTENSIONS),
-            "GL_ARB_multitexture GL_EXT_paletted_texture GL_EXT_shared_texture_palette ");
-  g_answer[3] = "GL_ARB_multitexture";
-  EXPECT_EQ(get(GL_EXTENSIONS),
-            "GL_ARB_multitextureGL_EXT_paletted_texture GL_EXT_shared_texture_palette ");
+TEST_F(IdentificationStringsTest, PaletteExtensionsAreAddedAsNamesOfTheirOwn) {
+  struct Case {
+    const char* list;
+    const char* augmented;
+  } const cases[] = {
+      {"GL_A ", "GL_A GL_EXT_paletted_texture GL_EXT_shared_texture_palette "},
+      {"GL_A", "GL_A GL_EXT_paletted_texture GL_EXT_shared_texture_palette "},
+      {"", "GL_EXT_paletted_texture GL_EXT_shared_texture_palette "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.list);
+    g_answer[3] = c.list;
+    EXPECT_EQ(get(GL_EXTENSIONS), c.augmented);
+  }
 }
 
 TEST_F(IdentificationStringsTest, ListNamingPalettedTextureAnywhereIsReturnedAsItIs) {
