@@ -112,7 +112,7 @@ void expect_child_passes(const char* folder, const char* variant) {
       "InScenario.DrawsWithMesa");
   SetEnvironmentVariableA("QELT_STANDIN_VARIANT", nullptr);
   ASSERT_FALSE(run.exit_code != 0 && run.output.empty())
-      << "the render program did not start: no opengl32.dll of Wine's for the pass-through driver";
+      << "the render program did not start: the pass-through driver found no OpenGL of Wine's";
   EXPECT_EQ(run.exit_code, 0u) << run.output;
   EXPECT_NE(run.output.find("[  PASSED  ] 1 test"), std::string::npos) << run.output;
 }
@@ -134,8 +134,8 @@ TEST(InScenario, DrawsWithMesa) {
 
   GlScene scene(256, 256);
   ASSERT_EQ(scene.failure(), "")
-      << "cannot draw with OpenGL under Wine here: are Mesa's libGL and software renderer for "
-         "this Wine installed? (scripts/bootstrap.sh and scripts/setup_wine32.sh install them)";
+      << "cannot draw with OpenGL under Wine here; Mesa's libGL and software renderer for this "
+         "Wine come from scripts/bootstrap.sh and scripts/setup_wine32.sh";
 
   const struct {
     GLenum name;
