@@ -143,7 +143,7 @@ TEST(InScenario, DrawsWithMesa) {
   } strings[] = {{GL_VENDOR, " and Ostrel"},
                  {GL_RENDERER, "/Parlox Build 0106"},
                  {GL_VERSION, " Parlox"},
-                 // names of their own: Wine ends Mesa's list with an unspaced name
+                 // set apart by spaces, although Wine ends Mesa's list with an unspaced name
                  {GL_EXTENSIONS, " GL_EXT_paletted_texture GL_EXT_shared_texture_palette "}};
   for (const auto& s : strings) {
     SCOPED_TRACE(s.identification);
