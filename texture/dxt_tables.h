@@ -66,8 +66,7 @@ constexpr void build_pair_fits(PairFit out[256], const uint8_t* ex, int codes, i
         }
       }
     }
-    out[x] = {best[pick_kind][pick_v].c0, best[pick_kind][pick_v].c1,
-              static_cast<uint32_t>(score)};
+    out[x] = {best[pick_kind][pick_v].c0, best[pick_kind][pick_v].c1, static_cast<uint32_t>(score)};
   }
 }
 
