@@ -1,8 +1,12 @@
 // Quality and speed of the block encoder against stb_dxt and libsquish on real images.
 //
-// Usage: dxtbench [--csv] [--decoder=own|squish] [--per-image] FILE_OR_DIR...
-// Every result is decoded by one decoder (by default the exact-rounding one below), so the
-// encoders are compared on equal terms. Timing is single threaded, best of several runs.
+// Usage: dxtbench [--csv] [--decoder=own|squish|both] [--half=tuning|check|both]
+//                 [--only=ENCODER,...] [--runs=N] [--per-image] FILE_OR_DIR...
+// Every result is decoded by one decoder for all encoders (by default both the exact-rounding
+// one below and libsquish's truncating one, each in its own table), so the encoders are
+// compared on equal terms. Each image is encoded once per encoder and format; timing is single
+// threaded, best of several runs. The images fall into a tuning half and a check half
+// (half_of); the encoder is tuned on the first and judged on the second.
 #include <squish.h>
 #include <stb/stb_dxt.h>
 #include <stb/stb_image.h>
@@ -16,7 +20,9 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dxt_encoder.h"
@@ -25,12 +31,25 @@ namespace {
 
 using qelt::dxt::Format;
 
+enum Half { kTuning, kCheck };
+const char* const kHalfNames[] = {"tuning", "check"};
+
+// A fixed split that no tuning can move: FNV-1a (32-bit) of the file name without its
+// directory; even goes to the tuning half, odd to the check half.
+Half half_of(const std::string& path) {
+  uint32_t h = 2166136261u;
+  for (const unsigned char c : std::filesystem::path(path).filename().string()) h = (h ^ c) * 16777619u;
+  return (h & 1) ? kCheck : kTuning;
+}
+
 struct Image {
   std::string name;
+  Half half = kTuning;
   int w = 0, h = 0;
   std::vector<unsigned char> rgba;  // as loaded
   std::vector<unsigned char> bgra;  // same pixels in the encoder's order
   bool has_alpha = false;
+  double pixels() const { return double(w) * h; }
 };
 
 bool load(const std::string& path, Image& img) {
@@ -38,6 +57,7 @@ bool load(const std::string& path, Image& img) {
   unsigned char* data = stbi_load(path.c_str(), &w, &h, &n, 4);
   if (!data) return false;
   img.name = path;
+  img.half = half_of(path);
   img.w = w & ~3;
   img.h = h & ~3;
   if (img.w == 0 || img.h == 0) {
@@ -72,7 +92,7 @@ void explicit_alpha(const unsigned char rgba[64], unsigned char* out) {
   }
 }
 
-using Encoder = std::function<void(Format, const Image&, unsigned char*)>;
+using EncodeFn = std::function<void(Format, const Image&, unsigned char*)>;
 
 void encode_qelt(Format f, const Image& img, unsigned char* out) {
   qelt::dxt::encode_image(f, img.bgra.data(), img.w * 4, 4, img.w, img.h, out,
@@ -87,7 +107,7 @@ void encode_qelt_portable(Format f, const Image& img, unsigned char* out) {
   qelt::dxt::use_path(chosen);
 }
 
-Encoder stb_encoder(int mode) {
+EncodeFn stb_encoder(int mode) {
   return [mode](Format f, const Image& img, unsigned char* out) {
     unsigned char block[64];
     for (int by = 0; by < img.h / 4; ++by) {
@@ -113,7 +133,7 @@ Encoder stb_encoder(int mode) {
   };
 }
 
-Encoder squish_encoder(int fit) {
+EncodeFn squish_encoder(int fit) {
   return [fit](Format f, const Image& img, unsigned char* out) {
     const int kind = f == Format::kDxt1 ? squish::kDxt1 : f == Format::kDxt3 ? squish::kDxt3 : squish::kDxt5;
     unsigned char block[64];
@@ -182,18 +202,28 @@ void decode_squish(Format f, const unsigned char* blk, unsigned char rgba[64]) {
   squish::Decompress(rgba, blk, kind);
 }
 
+using DecodeFn = void (*)(Format, const unsigned char*, unsigned char*);
+
+struct Decoder {
+  const char* option;
+  const char* title;
+  DecodeFn decode;
+};
+// Boards of the era decode either way; a lead that holds under only one is fitted to its rounding.
+const Decoder kDecoders[] = {{"own", "exact rounding", decode_own}, {"squish", "libsquish (truncating)", decode_squish}};
+
 struct Quality {
   double psnr;
   double alpha_rmse;
 };
 
-Quality measure(Format f, const Image& img, const unsigned char* blocks, bool squish_decoder) {
+Quality measure(Format f, const Image& img, const unsigned char* blocks, DecodeFn decode) {
   double se = 0, ae = 0;
   unsigned char dec[64];
   const unsigned char* blk = blocks;
   for (int by = 0; by < img.h / 4; ++by) {
     for (int bx = 0; bx < img.w / 4; ++bx) {
-      (squish_decoder ? decode_squish : decode_own)(f, blk, dec);
+      decode(f, blk, dec);
       blk += bytes_per_block(f);
       for (int y = 0; y < 4; ++y) {
         const unsigned char* src = &img.rgba[(static_cast<size_t>(by * 4 + y) * img.w + bx * 4) * 4];
@@ -208,20 +238,43 @@ Quality measure(Format f, const Image& img, const unsigned char* blocks, bool sq
       }
     }
   }
-  const double n = double(img.w) * img.h;
-  const double mse = se / (3 * n);
-  return {mse > 0 ? 10 * std::log10(255.0 * 255.0 / mse) : 100.0, std::sqrt(ae / n)};
+  const double mse = se / (3 * img.pixels());
+  return {mse > 0 ? 10 * std::log10(255.0 * 255.0 / mse) : 100.0, std::sqrt(ae / img.pixels())};
 }
 
-struct Result {
-  double psnr_sum = 0, alpha_sum = 0, seconds = 0, pixels = 0;
+// Means over the images of one half: PSNR over all of them, alpha RMSE over those with alpha.
+struct QualitySum {
+  double psnr_sum = 0, alpha_sum = 0;
   int images = 0, alpha_images = 0;
   double psnr() const { return psnr_sum / images; }
   double alpha() const { return alpha_images ? alpha_sum / alpha_images : 0; }
+};
+
+struct SpeedSum {
+  double seconds = 0, pixels = 0;
   double mpix() const { return pixels / seconds / 1e6; }
 };
 
-double best_time(const Encoder& enc, Format f, const Image& img, unsigned char* out, int max_runs) {
+constexpr int kFormats = 3;
+const Format kFormatList[kFormats] = {Format::kDxt1, Format::kDxt3, Format::kDxt5};
+const char* const kFormatNames[kFormats] = {"DXT1", "DXT3", "DXT5"};
+constexpr int kDecoderCount = 2;
+
+struct Encoder {
+  Encoder(std::string n, EncodeFn fn) : name(std::move(n)), encode(std::move(fn)) {}
+  std::string name;
+  EncodeFn encode;
+  bool selected = true;
+  QualitySum quality[kDecoderCount][2][kFormats];  // [decoder][half][format]
+  SpeedSum speed[2][kFormats];                     // [half][format]
+};
+
+// The goal's yardsticks: quality against libsquish's cluster fit, speed against stb_dxt HQ.
+const char* const kQualityReference = "squish-cluster";
+const char* const kSpeedReference = "stb-hq";
+const char* const kOwnEncoders[] = {"qelt", "qelt-portable"};
+
+double best_time(const EncodeFn& enc, Format f, const Image& img, unsigned char* out, int max_runs) {
   double best = 1e30, spent = 0;
   for (int run = 0; run < max_runs && (run == 0 || spent < 0.5); ++run) {
     const auto t0 = std::chrono::steady_clock::now();
@@ -249,105 +302,231 @@ void collect(const std::string& arg, std::vector<std::string>& files) {
   }
 }
 
+struct Options {
+  bool csv = false, per_image = false;
+  bool decoders[kDecoderCount] = {true, true};
+  bool halves[2] = {true, true};
+  std::vector<std::string> only;
+  int runs = 5;
+  std::vector<std::string> files;
+};
+
+bool parse(int argc, char** argv, Options& o) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--csv") {
+      o.csv = true;
+    } else if (a == "--per-image") {
+      o.per_image = true;
+    } else if (a.rfind("--decoder=", 0) == 0) {
+      const std::string v = a.substr(10);
+      if (v != "own" && v != "squish" && v != "both") return false;
+      o.decoders[0] = v != "squish";
+      o.decoders[1] = v != "own";
+    } else if (a.rfind("--half=", 0) == 0) {
+      const std::string v = a.substr(7);
+      if (v != "tuning" && v != "check" && v != "both") return false;
+      o.halves[kTuning] = v != "check";
+      o.halves[kCheck] = v != "tuning";
+    } else if (a.rfind("--only=", 0) == 0) {
+      std::stringstream list(a.substr(7));
+      for (std::string name; std::getline(list, name, ',');) o.only.push_back(name);
+    } else if (a.rfind("--runs=", 0) == 0) {
+      o.runs = std::max(1, std::atoi(a.c_str() + 7));
+    } else if (a.rfind("--", 0) == 0) {
+      return false;
+    } else {
+      collect(a, o.files);
+    }
+  }
+  return !o.files.empty();
+}
+
+const Encoder* find(const std::vector<Encoder>& encoders, const std::string& name) {
+  for (const Encoder& e : encoders)
+    if (e.name == name && e.selected) return &e;
+  return nullptr;
+}
+
+void print_corpus(const std::vector<Image>& images, const Options& o) {
+  for (int half = 0; half < 2; ++half) {
+    if (!o.halves[half]) continue;
+    int count = 0, alpha = 0;
+    double pixels = 0;
+    for (const Image& img : images) {
+      if (img.half != half) continue;
+      ++count;
+      alpha += img.has_alpha;
+      pixels += img.pixels();
+    }
+    std::printf("%-6s half: %3d images, %6.2f Mpix, %2d with alpha\n", kHalfNames[half], count, pixels / 1e6, alpha);
+  }
+  std::printf("The goal is judged on the check half.\n");
+}
+
+// One decoder's figures: per half, mean PSNR, alpha RMSE and speed for every encoder, then our
+// two paths against the goal's references.
+void print_table(const std::vector<Encoder>& encoders, int d, const Options& o) {
+  std::printf("\n== decoder: %s ==\n%-5s %-15s", kDecoders[d].title, "", "");
+  for (int half = 0; half < 2; ++half)
+    if (o.halves[half]) std::printf(" | %-33s", kHalfNames[half]);
+  std::printf("\n%-5s %-15s", "fmt", "encoder");
+  for (int half = 0; half < 2; ++half)
+    if (o.halves[half]) std::printf(" | %10s %11s %10s", "PSNR dB", "alpha RMSE", "Mpix/s");
+  std::printf("\n");
+  for (int fi = 0; fi < kFormats; ++fi) {
+    for (const Encoder& e : encoders) {
+      if (!e.selected) continue;
+      std::printf("%-5s %-15s", kFormatNames[fi], e.name.c_str());
+      for (int half = 0; half < 2; ++half) {
+        if (!o.halves[half]) continue;
+        const QualitySum& q = e.quality[d][half][fi];
+        char alpha[32] = "-";
+        if (fi) std::snprintf(alpha, sizeof alpha, "%.4f", q.alpha());
+        std::printf(" | %10.3f %11s %10.2f", q.psnr(), alpha, e.speed[half][fi].mpix());
+      }
+      std::printf("\n");
+    }
+  }
+
+  const Encoder* quality_ref = find(encoders, kQualityReference);
+  const Encoder* speed_ref = find(encoders, kSpeedReference);
+  std::printf("\n%-5s %-15s", "", "");
+  for (int half = 0; half < 2; ++half)
+    if (o.halves[half]) std::printf(" | %-33s", kHalfNames[half]);
+  std::printf("\n%-5s %-15s", "fmt", "encoder");
+  for (int half = 0; half < 2; ++half)
+    if (o.halves[half]) std::printf(" | %10s %11s %10s", "dPSNR dB", "alpha x", "speed x");
+  std::printf("\n%-21s", "");
+  for (int half = 0; half < 2; ++half)
+    if (o.halves[half]) std::printf(" | %10s %11s %10s", "vs cluster", "vs cluster", "vs stb-hq");
+  std::printf("\n");
+  for (int fi = 0; fi < kFormats; ++fi) {
+    for (const char* name : kOwnEncoders) {
+      const Encoder* e = find(encoders, name);
+      if (!e) continue;
+      std::printf("%-5s %-15s", kFormatNames[fi], name);
+      for (int half = 0; half < 2; ++half) {
+        if (!o.halves[half]) continue;
+        char dpsnr[32] = "-", alpha[32] = "-", speed[32] = "-";
+        if (quality_ref) {
+          const QualitySum &q = e->quality[d][half][fi], &r = quality_ref->quality[d][half][fi];
+          std::snprintf(dpsnr, sizeof dpsnr, "%+.3f", q.psnr() - r.psnr());
+          if (fi && r.alpha() > 0) std::snprintf(alpha, sizeof alpha, "%.3f", q.alpha() / r.alpha());
+        }
+        if (speed_ref)
+          std::snprintf(speed, sizeof speed, "%.2f", e->speed[half][fi].mpix() / speed_ref->speed[half][fi].mpix());
+        std::printf(" | %10s %11s %10s", dpsnr, alpha, speed);
+      }
+      std::printf("\n");
+    }
+  }
+}
+
+void print_csv(const std::vector<Encoder>& encoders, const Options& o) {
+  std::printf("decoder,half,format,encoder,mean_rgb_psnr_db,mean_alpha_rmse,mpix_s,"
+              "psnr_delta_vs_squish_cluster_db,alpha_rmse_ratio_vs_squish_cluster,speed_ratio_vs_stb_hq\n");
+  const Encoder* quality_ref = find(encoders, kQualityReference);
+  const Encoder* speed_ref = find(encoders, kSpeedReference);
+  for (int d = 0; d < kDecoderCount; ++d) {
+    if (!o.decoders[d]) continue;
+    for (int half = 0; half < 2; ++half) {
+      if (!o.halves[half]) continue;
+      for (int fi = 0; fi < kFormats; ++fi) {
+        for (const Encoder& e : encoders) {
+          if (!e.selected) continue;
+          const QualitySum& q = e.quality[d][half][fi];
+          std::printf("%s,%s,%s,%s,%.4f,%.4f,%.3f,", kDecoders[d].option, kHalfNames[half], kFormatNames[fi],
+                      e.name.c_str(), q.psnr(), fi ? q.alpha() : 0.0, e.speed[half][fi].mpix());
+          if (quality_ref) {
+            const QualitySum& r = quality_ref->quality[d][half][fi];
+            std::printf("%.4f,%.4f,", q.psnr() - r.psnr(), fi && r.alpha() > 0 ? q.alpha() / r.alpha() : 1.0);
+          } else {
+            std::printf(",,");
+          }
+          if (speed_ref) std::printf("%.4f", e.speed[half][fi].mpix() / speed_ref->speed[half][fi].mpix());
+          std::printf("\n");
+        }
+      }
+    }
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool csv = false, squish_decoder = false, per_image = false;
-  int runs = 5;
-  std::vector<std::string> files;
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    if (a == "--csv") csv = true;
-    else if (a == "--decoder=squish") squish_decoder = true;
-    else if (a == "--decoder=own") squish_decoder = false;
-    else if (a == "--per-image") per_image = true;
-    else if (a.rfind("--runs=", 0) == 0) runs = std::max(1, std::atoi(a.c_str() + 7));
-    else collect(a, files);
-  }
-  if (files.empty()) {
-    std::fprintf(stderr, "usage: %s [--csv] [--decoder=own|squish] [--per-image] [--runs=N] FILE_OR_DIR...\n", argv[0]);
+  Options o;
+  if (!parse(argc, argv, o)) {
+    std::fprintf(stderr,
+                 "usage: %s [--csv] [--decoder=own|squish|both] [--half=tuning|check|both] [--only=ENCODER,...] "
+                 "[--runs=N] [--per-image] FILE_OR_DIR...\n",
+                 argv[0]);
     return 2;
   }
+
+  std::vector<Encoder> encoders;
+  encoders.emplace_back("qelt", encode_qelt);
+  encoders.emplace_back("qelt-portable", encode_qelt_portable);
+  encoders.emplace_back("stb", stb_encoder(STB_DXT_NORMAL));
+  encoders.emplace_back("stb-hq", stb_encoder(STB_DXT_HIGHQUAL));
+  encoders.emplace_back("squish-range", squish_encoder(squish::kColourRangeFit));
+  encoders.emplace_back("squish-cluster", squish_encoder(squish::kColourClusterFit));
+  if (!o.only.empty()) {
+    for (Encoder& e : encoders) e.selected = std::find(o.only.begin(), o.only.end(), e.name) != o.only.end();
+    for (const std::string& name : o.only) {
+      if (!find(encoders, name)) {
+        std::fprintf(stderr, "unknown encoder %s\n", name.c_str());
+        return 2;
+      }
+    }
+  }
+
   std::vector<Image> images;
-  for (const auto& path : files) {
+  for (const auto& path : o.files) {
+    if (!o.halves[half_of(path)]) continue;
     Image img;
     if (load(path, img)) images.push_back(std::move(img));
     else std::fprintf(stderr, "skipped %s\n", path.c_str());
   }
   if (images.empty()) return 1;
 
-  const std::vector<std::pair<std::string, Encoder>> encoders = {
-      {"qelt", encode_qelt},
-      {"qelt-portable", encode_qelt_portable},
-      {"stb", stb_encoder(STB_DXT_NORMAL)},
-      {"stb-hq", stb_encoder(STB_DXT_HIGHQUAL)},
-      {"squish-range", squish_encoder(squish::kColourRangeFit)},
-      {"squish-cluster", squish_encoder(squish::kColourClusterFit)},
-  };
-  const Format formats[] = {Format::kDxt1, Format::kDxt3, Format::kDxt5};
-  const char* format_names[] = {"DXT1", "DXT3", "DXT5"};
-  Result results[3][6];
   std::vector<unsigned char> out;
-  if (per_image && csv) std::printf("image,format,encoder,psnr,alpha_rmse,mpix_s\n");
+  if (o.per_image && o.csv) std::printf("image,half,format,encoder,decoder,psnr,alpha_rmse,mpix_s\n");
   for (const Image& img : images) {
-    for (int fi = 0; fi < 3; ++fi) {
-      const Format f = formats[fi];
+    for (int fi = 0; fi < kFormats; ++fi) {
+      const Format f = kFormatList[fi];
       out.assign(static_cast<size_t>(img.w / 4) * (img.h / 4) * bytes_per_block(f), 0);
-      for (size_t ei = 0; ei < encoders.size(); ++ei) {
-        const double s = best_time(encoders[ei].second, f, img, out.data(), runs);
-        const Quality q = measure(f, img, out.data(), squish_decoder);
-        Result& r = results[fi][ei];
-        r.psnr_sum += q.psnr;
-        ++r.images;
-        if (f != Format::kDxt1 && img.has_alpha) {
-          r.alpha_sum += q.alpha_rmse;
-          ++r.alpha_images;
-        }
-        r.seconds += s;
-        r.pixels += double(img.w) * img.h;
-        if (per_image) {
-          std::printf(csv ? "%s,%s,%s,%.4f,%.4f,%.2f\n" : "%-60s %-5s %-15s %8.3f dB %7.3f %8.2f Mpix/s\n",
-                      img.name.c_str(), format_names[fi], encoders[ei].first.c_str(), q.psnr, q.alpha_rmse,
-                      double(img.w) * img.h / s / 1e6);
+      for (Encoder& e : encoders) {
+        if (!e.selected) continue;
+        const double s = best_time(e.encode, f, img, out.data(), o.runs);
+        e.speed[img.half][fi].seconds += s;
+        e.speed[img.half][fi].pixels += img.pixels();
+        for (int d = 0; d < kDecoderCount; ++d) {
+          if (!o.decoders[d]) continue;
+          const Quality q = measure(f, img, out.data(), kDecoders[d].decode);
+          QualitySum& sum = e.quality[d][img.half][fi];
+          sum.psnr_sum += q.psnr;
+          ++sum.images;
+          if (f != Format::kDxt1 && img.has_alpha) {
+            sum.alpha_sum += q.alpha_rmse;
+            ++sum.alpha_images;
+          }
+          if (o.per_image) {
+            std::printf(o.csv ? "%s,%s,%s,%s,%s,%.4f,%.4f,%.2f\n" : "%-60s %-6s %-5s %-15s %-6s %8.3f dB %7.3f %8.2f Mpix/s\n",
+                        img.name.c_str(), kHalfNames[img.half], kFormatNames[fi], e.name.c_str(), kDecoders[d].option,
+                        q.psnr, q.alpha_rmse, img.pixels() / s / 1e6);
+          }
         }
       }
     }
   }
 
-  int alpha_images = 0;
-  double pixels = 0;
-  for (const Image& img : images) {
-    alpha_images += img.has_alpha;
-    pixels += double(img.w) * img.h;
-  }
-  if (csv) {
-    std::printf("format,encoder,mean_rgb_psnr_db,mean_alpha_rmse,mpix_s,qelt_psnr_delta_db,qelt_alpha_rmse_ratio,qelt_speed_ratio\n");
+  if (o.csv) {
+    print_csv(encoders, o);
   } else {
-    std::printf("%zu images, %.2f Mpix, %d with alpha; decoder: %s\n", images.size(), pixels / 1e6, alpha_images,
-                squish_decoder ? "libsquish" : "exact rounding");
-    std::printf("%-5s %-15s %10s %11s %9s | %11s %11s %11s\n", "fmt", "encoder", "PSNR dB", "alpha RMSE", "Mpix/s",
-                "qelt dPSNR", "qelt alpha", "qelt speed");
-  }
-  for (int fi = 0; fi < 3; ++fi) {
-    const Result& q = results[fi][0];
-    for (size_t ei = 0; ei < encoders.size(); ++ei) {
-      const Result& r = results[fi][ei];
-      const double dpsnr = q.psnr() - r.psnr();
-      const double aratio = r.alpha() > 0 ? q.alpha() / r.alpha() : 1.0;
-      const double sratio = q.mpix() / r.mpix();
-      if (csv) {
-        std::printf("%s,%s,%.4f,%.4f,%.3f,%.4f,%.4f,%.4f\n", format_names[fi], encoders[ei].first.c_str(), r.psnr(),
-                    fi ? r.alpha() : 0.0, r.mpix(), dpsnr, fi ? aratio : 1.0, sratio);
-      } else {
-        char alpha[32] = "-", ar[32] = "-";
-        if (fi) {
-          std::snprintf(alpha, sizeof alpha, "%.4f", r.alpha());
-          std::snprintf(ar, sizeof ar, "x%.3f", aratio);
-        }
-        std::printf("%-5s %-15s %10.3f %11s %9.2f | %+10.3f %11s %10.2fx\n", format_names[fi],
-                    encoders[ei].first.c_str(), r.psnr(), alpha, r.mpix(), dpsnr, ar, sratio);
-      }
-    }
+    print_corpus(images, o);
+    for (int d = 0; d < kDecoderCount; ++d)
+      if (o.decoders[d]) print_table(encoders, d, o);
   }
   return 0;
 }

@@ -6,14 +6,15 @@
 
 namespace qelt::dxt {
 
-// Error estimates model the exact-rounding decoder: 565 endpoints expand by bit replication
+// Index choices model the exact-rounding decoder: 565 endpoints expand by bit replication
 // and entry k of the d+1 palette entries along c0..c1 is ((d-k)*c0 + k*c1 + d/2) / d.
-// Decoders that truncate instead differ by at most one step on interpolated entries.
+// Decoders that truncate instead differ by at most one step on interpolated entries; endpoint
+// choices weigh both kinds.
 constexpr int lerp(int e0, int e1, int k, int d) { return ((d - k) * e0 + k * e1 + d / 2) / d; }
 
 struct PairFit {
   uint8_t c0, c1;  // channel codes
-  uint8_t err;     // distance from the wanted value to the reached one
+  uint32_t err;    // squared distance from the wanted value, summed over both kinds of decoder
 };
 
 // Index 0 of each table pair is for 5-bit channels (red, blue), index 1 for 6-bit green.
@@ -21,38 +22,51 @@ struct Tables {
   uint8_t expand[2][64];
   uint8_t floor_code[2][256];    // largest code whose expansion is <= x
   uint8_t nearest_code[2][256];  // code whose expansion is closest to x, the lower on ties
-  PairFit third[2][256];         // pair whose 1/3 point is closest to x (four-colour)
-  PairFit half[2][256];          // pair whose midpoint is closest to x (three-colour)
+  PairFit third[2][256];         // pair whose 1/3 point best reaches x (four-colour)
+  PairFit half[2][256];          // pair whose midpoint best reaches x (three-colour)
   uint8_t one_third[2][64][64];  // entry one third of the way from code a to code b
+  // The same entry as a rounding and a truncating decoder read it, summed: twice their mean, so
+  // endpoint codes are chosen to suit both kinds rather than fitted to one kind's rounding.
+  uint16_t third_both[2][64][64];
 };
 
-// Among pairs that reach the same value, the one with the narrowest spread wins, so decoders
-// that round interpolation differently still land close.
+// Decoders differ on interpolated entries: some round the exact value, others truncate it, one
+// step lower where the value lies two thirds (or, for midpoints, half) of a step above an integer.
+// A pair is scored by its squared distance under both kinds, so a flat colour lands as close as
+// it can on either; among equal scores the narrowest spread wins, as it keeps the two kinds
+// closest on neighbouring entries too.
 constexpr void build_pair_fits(PairFit out[256], const uint8_t* ex, int codes, int d) {
-  int spread[256] = {};
-  bool have[256] = {};
-  PairFit exact[256] = {};
+  // For each rounded value v: the narrowest pair where both kinds give v (agree) and where
+  // truncation gives v - 1 (split).
+  int spread[2][256] = {};
+  bool have[2][256] = {};
+  PairFit best[2][256] = {};
   for (int a = 0; a < codes; ++a) {
     for (int b = 0; b < codes; ++b) {
       const int v = lerp(ex[a], ex[b], 1, d);
+      const int kind = ((d - 1) * ex[a] + ex[b]) / d == v ? 0 : 1;
       const int s = ex[a] > ex[b] ? ex[a] - ex[b] : ex[b] - ex[a];
-      if (!have[v] || s < spread[v]) {
-        have[v] = true;
-        spread[v] = s;
-        exact[v] = {static_cast<uint8_t>(a), static_cast<uint8_t>(b), 0};
+      if (!have[kind][v] || s < spread[kind][v]) {
+        have[kind][v] = true;
+        spread[kind][v] = s;
+        best[kind][v] = {static_cast<uint8_t>(a), static_cast<uint8_t>(b), 0};
       }
     }
   }
   for (int x = 0; x < 256; ++x) {
-    for (int r = 0;; ++r) {
-      const int lo = x - r, hi = x + r;
-      const bool use_lo = lo >= 0 && have[lo];
-      const bool use_hi = hi < 256 && have[hi];
-      if (!use_lo && !use_hi) continue;
-      const int v = use_lo && (!use_hi || spread[lo] <= spread[hi]) ? lo : hi;
-      out[x] = {exact[v].c0, exact[v].c1, static_cast<uint8_t>(r)};
-      break;
+    int score = 1 << 30, pick_kind = 0, pick_v = 0;
+    for (int v = 0; v < 256; ++v) {
+      for (int kind = 0; kind < 2; ++kind) {
+        if (!have[kind][v]) continue;
+        const int e = (x - v) * (x - v) + (x - v + kind) * (x - v + kind);
+        if (e < score || (e == score && spread[kind][v] < spread[pick_kind][pick_v])) {
+          score = e;
+          pick_kind = kind;
+          pick_v = v;
+        }
+      }
     }
+    out[x] = {best[pick_kind][pick_v].c0, best[pick_kind][pick_v].c1, static_cast<uint32_t>(score)};
   }
 }
 
@@ -73,9 +87,11 @@ constexpr Tables make_tables() {
     build_pair_fits(t.third[sel], t.expand[sel], codes, 3);
     build_pair_fits(t.half[sel], t.expand[sel], codes, 2);
     for (int a = 0; a < codes; ++a)
-      for (int b = 0; b < codes; ++b)
-        t.one_third[sel][a][b] =
-            static_cast<uint8_t>(lerp(t.expand[sel][a], t.expand[sel][b], 1, 3));
+      for (int b = 0; b < codes; ++b) {
+        const int ea = t.expand[sel][a], eb = t.expand[sel][b];
+        t.one_third[sel][a][b] = static_cast<uint8_t>(lerp(ea, eb, 1, 3));
+        t.third_both[sel][a][b] = static_cast<uint16_t>(lerp(ea, eb, 1, 3) + (2 * ea + eb) / 3);
+      }
   }
   return t;
 }
