@@ -34,14 +34,21 @@ printf 'int main(void) { return 0; }\n' | gcc -m32 -static -x c -o "$probe" - 2>
 # (A machine-wide binfmt_misc entry for i386 programs would run it too: that is no native route.)
 i386_magic='magic 7f454c46010101000000000000000000020003'
 if "$probe" 2>/dev/null && ! grep -qs "^$i386_magic" /proc/sys/fs/binfmt_misc/*; then
-  if ! dpkg-query -W -f='${db:Status-Status}' wine32:i386 2>/dev/null | grep -q '^installed$'; then
-    echo "win32 tier: installing Debian's 32-bit Wine (wine32:i386)"
+  # Wine and, for the render test, Mesa's i386 OpenGL libraries.
+  native_packages=(wine32:i386 libgl1:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386)
+  missing=()
+  for package in "${native_packages[@]}"; do
+    dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null | grep -q '^installed$' ||
+      missing+=("$package")
+  done
+  if ((${#missing[@]})); then
+    echo "win32 tier: installing Debian's 32-bit ${missing[*]}"
     sudo=""
     [[ $(id -u) == 0 ]] || sudo=sudo
     $sudo dpkg --add-architecture i386
     $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends wine32:i386 ||
-      fail "cannot install wine32:i386"
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" ||
+      fail "cannot install ${missing[*]}"
   fi
   cat >"$dir/route.sh" <<EOF
 route=native

@@ -131,6 +131,8 @@ TEST(InScenario, DrawsWithMesa) {
       reinterpret_cast<void*>(GetProcAddress(driver, "passthrough_upload_count")));
   auto upload_at = reinterpret_cast<PassThroughUploadAt>(
       reinterpret_cast<void*>(GetProcAddress(driver, "passthrough_upload_at")));
+  ASSERT_TRUE(upload_count != nullptr && upload_at != nullptr)
+      << "qelticd.dll is not the pass-through driver";
 
   GlScene scene(256, 256);
   ASSERT_EQ(scene.failure(), "")

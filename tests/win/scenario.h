@@ -1,5 +1,5 @@
 // Runs one test of this very program in an application folder of its own, laid out with the
-// proxy and the stand-in driver under the names a scenario needs. The loader searches the
+// proxy and a vendor driver fixture under the names a scenario needs. The loader searches the
 // application folder first, so each scenario sees exactly the files it was given.
 #pragma once
 
