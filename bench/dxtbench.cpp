@@ -269,7 +269,7 @@ struct Encoder {
   SpeedSum speed[2][kFormats];                     // [half][format]
 };
 
-// The goal's yardsticks: quality against libsquish's cluster fit, speed against stb_dxt HQ.
+// The yardsticks: quality against libsquish's cluster fit, speed against stb_dxt HQ.
 const char* const kQualityReference = "squish-cluster";
 const char* const kSpeedReference = "stb-hq";
 const char* const kOwnEncoders[] = {"qelt", "qelt-portable"};
@@ -361,11 +361,11 @@ void print_corpus(const std::vector<Image>& images, const Options& o) {
     }
     std::printf("%-6s half: %3d images, %6.2f Mpix, %2d with alpha\n", kHalfNames[half], count, pixels / 1e6, alpha);
   }
-  std::printf("The goal is judged on the check half.\n");
+  std::printf("The check half is the one that judges.\n");
 }
 
 // One decoder's figures: per half, mean PSNR, alpha RMSE and speed for every encoder, then our
-// two paths against the goal's references.
+// two paths against the references.
 void print_table(const std::vector<Encoder>& encoders, int d, const Options& o) {
   std::printf("\n== decoder: %s ==\n%-5s %-15s", kDecoders[d].title, "", "");
   for (int half = 0; half < 2; ++half)

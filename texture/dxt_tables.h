@@ -6,10 +6,9 @@
 
 namespace qelt::dxt {
 
-// Index choices model the exact-rounding decoder: 565 endpoints expand by bit replication
-// and entry k of the d+1 palette entries along c0..c1 is ((d-k)*c0 + k*c1 + d/2) / d.
-// Decoders that truncate instead differ by at most one step on interpolated entries; endpoint
-// choices weigh both kinds.
+// 565 endpoints expand by bit replication. Entry k of the d+1 palette entries along c0..c1 is
+// ((d-k)*c0 + k*c1 + d/2) / d for decoders that round, and one step lower on some interpolated
+// entries for decoders that truncate; every choice of the encoder weighs both kinds.
 constexpr int lerp(int e0, int e1, int k, int d) { return ((d - k) * e0 + k * e1 + d / 2) / d; }
 
 struct PairFit {
@@ -24,9 +23,9 @@ struct Tables {
   uint8_t nearest_code[2][256];  // code whose expansion is closest to x, the lower on ties
   PairFit third[2][256];         // pair whose 1/3 point best reaches x (four-colour)
   PairFit half[2][256];          // pair whose midpoint best reaches x (three-colour)
-  uint8_t one_third[2][64][64];  // entry one third of the way from code a to code b
-  // The same entry as a rounding and a truncating decoder read it, summed: twice their mean, so
-  // endpoint codes are chosen to suit both kinds rather than fitted to one kind's rounding.
+  // The entry one third of the way from code a to code b as a rounding and a truncating decoder
+  // read it, summed: twice their mean, so that codes and indices suit both kinds rather than
+  // fitting one kind's rounding.
   uint16_t third_both[2][64][64];
 };
 
@@ -89,7 +88,6 @@ constexpr Tables make_tables() {
     for (int a = 0; a < codes; ++a)
       for (int b = 0; b < codes; ++b) {
         const int ea = t.expand[sel][a], eb = t.expand[sel][b];
-        t.one_third[sel][a][b] = static_cast<uint8_t>(lerp(ea, eb, 1, 3));
         t.third_both[sel][a][b] = static_cast<uint16_t>(lerp(ea, eb, 1, 3) + (2 * ea + eb) / 3);
       }
   }

@@ -60,12 +60,6 @@ inline Vec zero() { return lanes::splat<std::uint8_t>(0); }
 inline Vec splat_i8(char v) { return lanes::splat<std::uint8_t>(std::uint8_t(v)); }
 inline Vec splat_i16(short v) { return lanes::splat<std::uint16_t>(std::uint16_t(v)); }
 inline Vec splat_i32(int v) { return lanes::splat<std::uint32_t>(std::uint32_t(v)); }
-inline Vec make_i16(short a, short b, short c, short d, short e, short f, short g, short h) {
-  const short values[8] = {a, b, c, d, e, f, g, h};
-  Vec r;
-  for (int i = 0; i < 8; ++i) lanes::put<std::uint16_t>(r, i, std::uint16_t(values[i]));
-  return r;
-}
 inline Vec make_i32(int a, int b, int c, int d) {
   const int values[4] = {a, b, c, d};
   Vec r;
@@ -99,9 +93,6 @@ inline Vec bits_andnot(Vec a, Vec b) {
 // Wrapping arithmetic is done on unsigned lanes, where it is defined.
 inline Vec add_i16(Vec a, Vec b) {
   return lanes::each<std::uint16_t>(a, b, [](unsigned x, unsigned y) { return x + y; });
-}
-inline Vec sub_i16(Vec a, Vec b) {
-  return lanes::each<std::uint16_t>(a, b, [](unsigned x, unsigned y) { return x - y; });
 }
 inline Vec add_i32(Vec a, Vec b) {
   return lanes::each<std::uint32_t>(a, b, [](std::uint32_t x, std::uint32_t y) { return x + y; });
@@ -271,14 +262,6 @@ inline VecF min_f32(VecF a, VecF b) {
 inline Vec truncate_to_i32(VecF v) {
   Vec r;
   for (int i = 0; i < 4; ++i) lanes::put<std::int32_t>(r, i, std::int32_t(lanes::get<float>(v, i)));
-  return r;
-}
-inline int truncate_low_to_i32(VecF v) { return int(lanes::get<float>(v, 0)); }
-template <int Order>
-inline VecF shuffle_f32(VecF a, VecF b) {
-  VecF r;
-  for (int i = 0; i < 4; ++i)
-    lanes::put<float>(r, i, lanes::get<float>(i < 2 ? a : b, (Order >> (2 * i)) & 3));
   return r;
 }
 

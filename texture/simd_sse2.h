@@ -14,9 +14,6 @@ inline Vec zero() { return _mm_setzero_si128(); }
 inline Vec splat_i8(char v) { return _mm_set1_epi8(v); }
 inline Vec splat_i16(short v) { return _mm_set1_epi16(v); }
 inline Vec splat_i32(int v) { return _mm_set1_epi32(v); }
-inline Vec make_i16(short a, short b, short c, short d, short e, short f, short g, short h) {
-  return _mm_setr_epi16(a, b, c, d, e, f, g, h);
-}
 inline Vec make_i32(int a, int b, int c, int d) { return _mm_setr_epi32(a, b, c, d); }
 // Aligned means on a 16-byte boundary; store_low_half writes the low 8 bytes.
 inline Vec load(const void* p) { return _mm_loadu_si128(static_cast<const Vec*>(p)); }
@@ -32,7 +29,6 @@ inline Vec bits_xor(Vec a, Vec b) { return _mm_xor_si128(a, b); }
 inline Vec bits_andnot(Vec a, Vec b) { return _mm_andnot_si128(a, b); }
 
 inline Vec add_i16(Vec a, Vec b) { return _mm_add_epi16(a, b); }
-inline Vec sub_i16(Vec a, Vec b) { return _mm_sub_epi16(a, b); }
 inline Vec add_i32(Vec a, Vec b) { return _mm_add_epi32(a, b); }
 inline Vec sub_i32(Vec a, Vec b) { return _mm_sub_epi32(a, b); }
 inline Vec multiply_low_i16(Vec a, Vec b) { return _mm_mullo_epi16(a, b); }
@@ -74,10 +70,5 @@ inline VecF splat_f32(float v) { return _mm_set1_ps(v); }
 inline VecF to_f32(Vec v) { return _mm_cvtepi32_ps(v); }
 inline VecF min_f32(VecF a, VecF b) { return _mm_min_ps(a, b); }
 inline Vec truncate_to_i32(VecF v) { return _mm_cvttps_epi32(v); }
-inline int truncate_low_to_i32(VecF v) { return _mm_cvttss_si32(v); }
-template <int Order>
-inline VecF shuffle_f32(VecF a, VecF b) {
-  return _mm_shuffle_ps(a, b, Order);
-}
 
 }  // namespace qelt::dxt::sse2
