@@ -52,16 +52,26 @@ constexpr void build_pair_fits(PairFit out[256], const uint8_t* ex, int codes, i
       }
     }
   }
+  // Values by distance r from x: none at r > 0 scores below r^2 + (r-1)^2, so the walk outwards
+  // stops once that exceeds the best score. Ties go to the narrower spread, then the lower value
+  // and kind, whatever the order of the walk.
   for (int x = 0; x < 256; ++x) {
     int score = 1 << 30, pick_kind = 0, pick_v = 0;
-    for (int v = 0; v < 256; ++v) {
-      for (int kind = 0; kind < 2; ++kind) {
-        if (!have[kind][v]) continue;
-        const int e = (x - v) * (x - v) + (x - v + kind) * (x - v + kind);
-        if (e < score || (e == score && spread[kind][v] < spread[pick_kind][pick_v])) {
-          score = e;
-          pick_kind = kind;
-          pick_v = v;
+    for (int r = 0; r < 256 && (r == 0 ? 0 : r * r + (r - 1) * (r - 1)) <= score; ++r) {
+      for (int side = 0; side < 2; ++side) {
+        const int v = side ? x + r : x - r;
+        if (v < 0 || v > 255 || (side && r == 0)) continue;
+        for (int kind = 0; kind < 2; ++kind) {
+          if (!have[kind][v]) continue;
+          const int e = (x - v) * (x - v) + (x - v + kind) * (x - v + kind);
+          const int old = spread[pick_kind][pick_v], now = spread[kind][v];
+          if (e < score ||
+              (e == score &&
+               (now < old || (now == old && (v < pick_v || (v == pick_v && kind < pick_kind)))))) {
+            score = e;
+            pick_kind = kind;
+            pick_v = v;
+          }
         }
       }
     }
