@@ -64,19 +64,17 @@ inline Vec splat(T x) {
   return from(r);
 }
 
-template <typename To, typename From>
-inline To saturate(From x, From low, From high) {
-  return To(x < low ? low : x > high ? high : x);
-}
-
 // Narrows the lanes of a, then those of b, each saturated to [low, high].
 template <typename To, typename From>
-inline Vec pack(Vec a, Vec b, From low, From high) {
-  const Of<From> x = as<From>(a), y = as<From>(b);
-  constexpr int n = Of<From>::kCount;
+inline Vec pack(Vec a, Vec b, int low, int high) {
+  From x[2 * Of<From>::kCount];
+  std::memcpy(x, a.b, 16);
+  std::memcpy(x + Of<From>::kCount, b.b, 16);
   Of<To> r;
-  for (int i = 0; i < n; ++i) r.v[i] = saturate<To, From>(x.v[i], low, high);
-  for (int i = 0; i < n; ++i) r.v[n + i] = saturate<To, From>(y.v[i], low, high);
+  for (int i = 0; i < Of<To>::kCount; ++i) {
+    const int v = x[i];
+    r.v[i] = To(v < low ? low : v > high ? high : v);
+  }
   return from(r);
 }
 
@@ -133,20 +131,25 @@ inline Vec multiply_low_i16(Vec a, Vec b) {
 // sum wraps as the instruction's does.
 inline Vec madd_i16(Vec a, Vec b) {
   const lanes::Of<std::int16_t> x = lanes::as<std::int16_t>(a), y = lanes::as<std::int16_t>(b);
+  std::int32_t product[8];
+  for (int i = 0; i < 8; ++i) product[i] = x.v[i] * y.v[i];
   lanes::Of<std::uint32_t> r;
   for (int i = 0; i < 4; ++i)
-    r.v[i] =
-        std::uint32_t(x.v[2 * i] * y.v[2 * i]) + std::uint32_t(x.v[2 * i + 1] * y.v[2 * i + 1]);
+    r.v[i] = std::uint32_t(product[2 * i]) + std::uint32_t(product[2 * i + 1]);
   return lanes::from(r);
 }
 // Sum of absolute byte differences of each 8-byte half, in the low bits of its 64-bit lane.
 inline Vec sad_u8(Vec a, Vec b) {
-  lanes::Of<std::uint64_t> r = {{0, 0}};
-  for (int i = 0; i < 16; ++i) r.v[i / 8] += a.b[i] > b.b[i] ? a.b[i] - b.b[i] : b.b[i] - a.b[i];
+  std::uint8_t d[16];
+  for (int i = 0; i < 16; ++i)
+    d[i] = std::uint8_t(a.b[i] > b.b[i] ? a.b[i] - b.b[i] : b.b[i] - a.b[i]);
+  lanes::Of<std::uint64_t> r;
+  for (int half = 0; half < 2; ++half) {
+    unsigned sum = 0;
+    for (int i = 0; i < 8; ++i) sum += d[8 * half + i];
+    r.v[half] = sum;
+  }
   return lanes::from(r);
-}
-inline Vec min_u8(Vec a, Vec b) {
-  return lanes::each<std::uint8_t>(a, b, [](unsigned x, unsigned y) { return x < y ? x : y; });
 }
 inline Vec max_u8(Vec a, Vec b) {
   return lanes::each<std::uint8_t>(a, b, [](unsigned x, unsigned y) { return x > y ? x : y; });
@@ -166,9 +169,13 @@ inline Vec greater_i32(Vec a, Vec b) {
   return lanes::each<std::int32_t>(
       a, b, [](std::int32_t x, std::int32_t y) { return x > y ? std::int32_t(-1) : 0; });
 }
+// The top bit of each byte, four bytes at a time: a multiply adds shifted copies of them so that
+// the four land side by side in the top byte.
 inline int mask_of_i8(Vec v) {
+  const lanes::Of<std::uint32_t> x = lanes::as<std::uint32_t>(v);
   int mask = 0;
-  for (int i = 0; i < 16; ++i) mask |= (v.b[i] >> 7) << i;
+  for (int i = 0; i < 4; ++i)
+    mask |= int((((x.v[i] >> 7) & 0x01010101u) * 0x01020408u) >> 24) << (4 * i);
   return mask;
 }
 inline int mask_of_i32(Vec v) {
@@ -194,12 +201,6 @@ inline Vec shift_right_u16(Vec v, int n) {
 }
 inline Vec shift_left_i64(Vec v, int n) {
   return lanes::each<std::uint64_t>(v, [n](std::uint64_t x) { return n > 63 ? 0 : x << n; });
-}
-template <int N>
-inline Vec shift_bytes_right(Vec v) {
-  Vec r = zero();
-  std::memcpy(r.b, v.b + N, 16 - N);
-  return r;
 }
 template <int Order>
 inline Vec shuffle_i32(Vec v) {
