@@ -138,15 +138,21 @@ inline Vec madd_i16(Vec a, Vec b) {
     r.v[i] = std::uint32_t(product[2 * i]) + std::uint32_t(product[2 * i + 1]);
   return lanes::from(r);
 }
-// Sum of absolute byte differences of each 8-byte half, in the low bits of its 64-bit lane.
+// Sum of absolute byte differences of each 8-byte half, in the low bits of its 64-bit lane. Four
+// differences at a time: adjacent bytes add into 16-bit halves, which a multiply then adds into
+// the top half.
 inline Vec sad_u8(Vec a, Vec b) {
-  std::uint8_t d[16];
+  lanes::Of<std::uint8_t> d;
   for (int i = 0; i < 16; ++i)
-    d[i] = std::uint8_t(a.b[i] > b.b[i] ? a.b[i] - b.b[i] : b.b[i] - a.b[i]);
+    d.v[i] = std::uint8_t(a.b[i] > b.b[i] ? a.b[i] - b.b[i] : b.b[i] - a.b[i]);
+  const lanes::Of<std::uint32_t> w = lanes::as<std::uint32_t>(lanes::from(d));
   lanes::Of<std::uint64_t> r;
   for (int half = 0; half < 2; ++half) {
-    unsigned sum = 0;
-    for (int i = 0; i < 8; ++i) sum += d[8 * half + i];
+    std::uint32_t sum = 0;
+    for (int i = 2 * half; i < 2 * half + 2; ++i) {
+      const std::uint32_t pairs = (w.v[i] & 0x00ff00ffu) + ((w.v[i] >> 8) & 0x00ff00ffu);
+      sum += (pairs * 0x00010001u) >> 16;
+    }
     r.v[half] = sum;
   }
   return lanes::from(r);
