@@ -164,8 +164,15 @@ inline Vec subtract_saturated_u8(Vec a, Vec b) {
   return lanes::each<std::uint8_t>(a, b, [](unsigned x, unsigned y) { return x > y ? x - y : 0; });
 }
 
+// Eight bytes at a time: a byte of t = a ^ b is nonzero exactly where adding 0x7f to its low
+// seven bits, or-ed with t, sets its top bit.
 inline Vec equal_i8(Vec a, Vec b) {
-  return lanes::each<std::uint8_t>(a, b, [](unsigned x, unsigned y) { return x == y ? 0xff : 0; });
+  constexpr std::uint64_t kLow7 = 0x7f7f7f7f7f7f7f7full;
+  return lanes::each<std::uint64_t>(a, b, [](std::uint64_t x, std::uint64_t y) {
+    const std::uint64_t t = x ^ y;
+    const std::uint64_t same = ~(((t & kLow7) + kLow7) | t) & ~kLow7;
+    return (same >> 7) * 0xff;
+  });
 }
 inline Vec equal_i32(Vec a, Vec b) {
   return lanes::each<std::uint32_t>(
