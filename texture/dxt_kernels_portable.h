@@ -6,9 +6,131 @@
 #include <cstdint>
 #include <cstring>
 
+#include "dxt_common.h"
 #include "simd_portable.h"
 
 namespace qelt::dxt::portable {
+// Internal to the file that includes it, so that the encoder's calls inline.
+namespace {
+
+// A block's pixels in the layouts these kernels read. Inactive pixels count nowhere.
+struct LoadedPixels {
+  int count;
+  int total[3];  // channel sums over active pixels; channel 0 is red, 1 green, 2 blue
+  uint32_t sq;   // sum of squared channel values over active pixels
+  Vec plane[3];  // one byte per pixel for each channel, zero where inactive
+  Vec active;    // 0xff bytes for active pixels
+  // Each pixel's red, green, blue and 1 in 16-bit fields from the low end, zero where inactive:
+  // one addition sums all four over a pixel, without carries between fields for 16 pixels.
+  uint64_t fields[16];
+};
+
+// Pixels with punch_through are active where their alpha is at least 128, else all are.
+inline void read_pixels(LoadedPixels& px, const unsigned char bgra[64], bool punch_through) {
+  int count = 0, total[3] = {};
+  uint32_t sq = 0;
+  for (int i = 0; i < 16; ++i) {
+    const unsigned char* p = bgra + 4 * i;
+    const int keep = punch_through ? -(p[3] >> 7) : -1;
+    const int r = p[2] & keep, g = p[1] & keep, b = p[0] & keep;
+    px.plane[0].b[i] = static_cast<uint8_t>(r);
+    px.plane[1].b[i] = static_cast<uint8_t>(g);
+    px.plane[2].b[i] = static_cast<uint8_t>(b);
+    px.active.b[i] = static_cast<uint8_t>(keep);
+    px.fields[i] = (uint64_t(r) | uint64_t(g) << 16 | uint64_t(b) << 32 | uint64_t(1) << 48) &
+                   uint64_t(int64_t(keep));
+    count += keep & 1;
+    total[0] += r, total[1] += g, total[2] += b;
+    sq += static_cast<uint32_t>(r * r + g * g + b * b);
+  }
+  px.count = count;
+  for (int ch = 0; ch < 3; ++ch) px.total[ch] = total[ch];
+  px.sq = sq;
+}
+
+// Each active pixel's best palette entry. Entry k = 0..D has channel values s_k = (r, g, b)[k],
+// each the sum of two decoders' readings; with Black, entry D+1 is black. A pixel p takes the
+// entry of lowest key 4 (|s_k|^2 + number of odd channels of s_k - 4 p.s_k) + k, black's key
+// being D+1. Writes the positions (0 for inactive pixels) and returns the sum of the scores
+// key >> 2, modulo 2^32.
+// key >> 2, modulo 2^32. Keys are exact integers here, unique by their low bits.
+template <int D, bool Black>
+uint32_t best_entry_scores(const LoadedPixels& px, const int (&r)[4], const int (&g)[4],
+                           const int (&b)[4], uint8_t pos[16]) {
+  int bias[D + 1];
+  for (int k = 0; k <= D; ++k) {
+    const int odd = (r[k] & 1) + (g[k] & 1) + (b[k] & 1);
+    bias[k] = 4 * (r[k] * r[k] + g[k] * g[k] + b[k] * b[k] + odd) + k;
+  }
+  uint32_t total = 0;
+  for (int i = 0; i < 16; ++i) {
+    const int pr = -16 * px.plane[0].b[i], pg = -16 * px.plane[1].b[i], pb = -16 * px.plane[2].b[i];
+    int best = D + 1;
+    for (int k = 0; k <= D; ++k) {
+      const int key = bias[k] + pr * r[k] + pg * g[k] + pb * b[k];
+      if ((k == 0 && !Black) || key < best) best = key;
+    }
+    const int keep = -(px.active.b[i] & 1);
+    total += static_cast<uint32_t>((best >> 2) & keep);
+    pos[i] = static_cast<uint8_t>(best & 3 & keep);
+  }
+  return total;
+}
+
+// Sums over the active pixels of the products of their channel values, prod[a][b] for a <= b.
+inline void channel_products(const LoadedPixels& px, int (&prod)[3][3]) {
+  int rr = 0, rg = 0, rb = 0, gg = 0, gb = 0, bb = 0;
+  for (int i = 0; i < 16; ++i) {
+    const int r = px.plane[0].b[i], g = px.plane[1].b[i], b = px.plane[2].b[i];
+    rr += r * r, rg += r * g, rb += r * b;
+    gg += g * g, gb += g * b, bb += b * b;
+  }
+  prod[0][0] = rr, prod[0][1] = rg, prod[0][2] = rb;
+  prod[1][1] = gg, prod[1][2] = gb, prod[2][2] = bb;
+}
+
+// Each pixel's projection on v, whose components have at most 15 bits, and the extremes among
+// the active pixels; scanning upwards with strict comparisons keeps the first on ties.
+inline void project(const LoadedPixels& px, const int (&v)[3], Projection& out) {
+  int low = 0x7fffffff, high = -0x7fffffff - 1, lo = 0, hi = 0;
+  for (int i = 0; i < 16; ++i) {
+    const int proj = v[0] * px.plane[0].b[i] + v[1] * px.plane[1].b[i] + v[2] * px.plane[2].b[i];
+    out.proj[i] = proj;
+    if (!px.active.b[i]) continue;
+    if (proj < low) low = proj, lo = i;
+    if (proj > high) high = proj, hi = i;
+  }
+  out.low = low, out.high = high, out.lo = lo, out.hi = hi;
+}
+
+// Positions 0..D from slicing the projections into D+1 equal steps, position 0 at the high end:
+// position k starts where 2D (high - proj) exceeds (2k - 1) (high - low). Inactive pixels take
+// position 0.
+template <int D>
+void slice_projections(const LoadedPixels& px, const Projection& pr, uint8_t pos[16]) {
+  const int range = pr.high - pr.low;
+  for (int i = 0; i < 16; ++i) {
+    const int scaled = 2 * D * (pr.high - pr.proj[i]);
+    int p = 0;
+    for (int k = 1; k <= D; ++k) p += scaled > (2 * k - 1) * range;
+    pos[i] = static_cast<uint8_t>(p & px.active.b[i]);
+  }
+}
+
+// The active pixels by descending projection, the last of equal ones first: an insertion sort
+// of keys that hold the pixel number in their low bits.
+inline void order_by_projection(const LoadedPixels& px, const Projection& pr, uint8_t pixel[16]) {
+  int key[16];
+  int n = 0;
+  for (int i = 0; i < 16; ++i) {
+    if (!px.active.b[i]) continue;
+    const int k = pr.proj[i] * 16 + i;
+    int t = n++;
+    for (; t > 0 && key[t - 1] < k; --t) key[t] = key[t - 1];
+    key[t] = k;
+  }
+  for (int t = 0; t < n; ++t) pixel[t] = static_cast<uint8_t>(key[t] & 15);
+}
 
 // The 16 alpha values of a block, measured against 8-entry palettes. The values are kept sorted,
 // with running sums and, for each level, how many values lie at or below it, so that a palette's
@@ -90,20 +212,16 @@ class AlphaValues {
 };
 
 // Counts and channel sums of the active pixels at positions 1 to 3 (positions are 0 to 3), into
-// n[1..3] and s[1..3]. `plane` holds each channel's bytes, zero for inactive pixels, and `active`
-// 0xff bytes for active ones. Each pixel adds to the sums of its own position.
-inline void sums_at_positions(const Vec (&plane)[3], Vec active, const uint8_t pos[16], int n[4],
+// n[1..3] and s[1..3]. Each pixel adds its fields to the sums of its own position.
+inline void sums_at_positions(const LoadedPixels& px, const uint8_t pos[16], int n[4],
                               int s[4][3]) {
-  int count[4] = {}, sum[4][3] = {};
-  for (int i = 0; i < 16; ++i) {
-    const int k = pos[i];
-    count[k] += active.b[i] & 1;
-    for (int ch = 0; ch < 3; ++ch) sum[k][ch] += plane[ch].b[i];
-  }
+  uint64_t sum[4] = {};
+  for (int i = 0; i < 16; ++i) sum[pos[i]] += px.fields[i];
   for (int k = 1; k <= 3; ++k) {
-    n[k] = count[k];
-    for (int ch = 0; ch < 3; ++ch) s[k][ch] = sum[k][ch];
+    for (int ch = 0; ch < 3; ++ch) s[k][ch] = int(sum[k] >> (16 * ch)) & 0xffff;
+    n[k] = int(sum[k] >> 48);
   }
 }
 
+}  // namespace
 }  // namespace qelt::dxt::portable

@@ -164,8 +164,15 @@ inline Vec subtract_saturated_u8(Vec a, Vec b) {
   return lanes::each<std::uint8_t>(a, b, [](unsigned x, unsigned y) { return x > y ? x - y : 0; });
 }
 
+// Eight bytes at a time: a byte of t = a ^ b is nonzero exactly where adding 0x7f to its low
+// seven bits, or-ed with t, sets its top bit.
 inline Vec equal_i8(Vec a, Vec b) {
-  return lanes::each<std::uint8_t>(a, b, [](unsigned x, unsigned y) { return x == y ? 0xff : 0; });
+  constexpr std::uint64_t kLow7 = 0x7f7f7f7f7f7f7f7full;
+  return lanes::each<std::uint64_t>(a, b, [](std::uint64_t x, std::uint64_t y) {
+    const std::uint64_t t = x ^ y;
+    const std::uint64_t same = ~(((t & kLow7) + kLow7) | t) & ~kLow7;
+    return (same >> 7) * 0xff;
+  });
 }
 inline Vec equal_i32(Vec a, Vec b) {
   return lanes::each<std::uint32_t>(
@@ -273,6 +280,42 @@ inline Vec truncate_to_i32(VecF v) {
   lanes::Of<std::int32_t> r;
   for (int i = 0; i < 4; ++i) r.v[i] = std::int32_t(x.v[i]);
   return lanes::from(r);
+}
+
+// Composite operations, each computed directly rather than from the ones above.
+inline Vec select(Vec mask, Vec a, Vec b) {
+  const lanes::Of<std::uint32_t> m = lanes::as<std::uint32_t>(mask),
+                                 x = lanes::as<std::uint32_t>(a), y = lanes::as<std::uint32_t>(b);
+  lanes::Of<std::uint32_t> r;
+  for (int i = 0; i < 4; ++i) r.v[i] = (m.v[i] & x.v[i]) | (~m.v[i] & y.v[i]);
+  return lanes::from(r);
+}
+inline Vec min32(Vec a, Vec b) {
+  return lanes::each<std::int32_t>(a, b,
+                                   [](std::int32_t x, std::int32_t y) { return x < y ? x : y; });
+}
+inline Vec max32(Vec a, Vec b) {
+  return lanes::each<std::int32_t>(a, b,
+                                   [](std::int32_t x, std::int32_t y) { return x > y ? x : y; });
+}
+inline std::uint32_t horizontal_sum(Vec v) {
+  const lanes::Of<std::uint32_t> x = lanes::as<std::uint32_t>(v);
+  return x.v[0] + x.v[1] + x.v[2] + x.v[3];
+}
+inline int sum_bytes(Vec v) {
+  int sum = 0;
+  for (int i = 0; i < 16; ++i) sum += v.b[i];
+  return sum;
+}
+// The 32-bit lanes of four values, saturated to bytes.
+inline Vec pack_bytes(const Vec (&quads)[4]) {
+  Vec r;
+  for (int j = 0; j < 4; ++j) {
+    const lanes::Of<std::int32_t> x = lanes::as<std::int32_t>(quads[j]);
+    for (int i = 0; i < 4; ++i)
+      r.b[4 * j + i] = std::uint8_t(x.v[i] < 0 ? 0 : x.v[i] > 255 ? 255 : x.v[i]);
+  }
+  return r;
 }
 
 }  // namespace qelt::dxt::portable

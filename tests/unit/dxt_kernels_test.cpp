@@ -16,6 +16,7 @@
 namespace {
 
 using Alpha = std::vector<uint8_t>;  // 16 values
+using Block = std::vector<uint8_t>;  // 16 pixels, bytes B, G, R, A
 
 uint32_t lcg(uint32_t& s) {
   s = s * 1664525u + 1013904223u;
@@ -69,11 +70,43 @@ int distance(int a, int b) { return a > b ? a - b : b - a; }
 // Each path's kernels behind one interface.
 #define PATH_KERNELS(Name, path)                                                             \
   struct Name {                                                                              \
+    using Pixels = qelt::dxt::path::LoadedPixels;                                            \
     static auto vec(const uint8_t* bytes) { return qelt::dxt::path::load(bytes); }           \
     static auto make(const Alpha& a) { return qelt::dxt::path::AlphaValues(vec(a.data())); } \
+    static Pixels read(const Block& b, bool punch_through) {                                 \
+      Pixels px;                                                                             \
+      qelt::dxt::path::read_pixels(px, b.data(), punch_through);                             \
+      return px;                                                                             \
+    }                                                                                        \
+    template <typename V>                                                                    \
+    static std::vector<uint8_t> bytes(V v) {                                                 \
+      std::vector<uint8_t> out(16);                                                          \
+      qelt::dxt::path::store(out.data(), v);                                                 \
+      return out;                                                                            \
+    }                                                                                        \
+    template <int D, bool Black, typename... A>                                              \
+    static uint32_t best(A&&... a) {                                                         \
+      return qelt::dxt::path::best_entry_scores<D, Black>(a...);                             \
+    }                                                                                        \
+    template <int D, typename... A>                                                          \
+    static void slice(A&&... a) {                                                            \
+      qelt::dxt::path::slice_projections<D>(a...);                                           \
+    }                                                                                        \
     template <typename... A>                                                                 \
     static void sums(A&&... a) {                                                             \
       qelt::dxt::path::sums_at_positions(a...);                                              \
+    }                                                                                        \
+    template <typename... A>                                                                 \
+    static void products(A&&... a) {                                                         \
+      qelt::dxt::path::channel_products(a...);                                               \
+    }                                                                                        \
+    template <typename... A>                                                                 \
+    static void project(A&&... a) {                                                          \
+      qelt::dxt::path::project(a...);                                                        \
+    }                                                                                        \
+    template <typename... A>                                                                 \
+    static void order(A&&... a) {                                                            \
+      qelt::dxt::path::order_by_projection(a...);                                            \
     }                                                                                        \
   }
 PATH_KERNELS(Portable, portable);
@@ -122,32 +155,226 @@ TEST(DxtKernels, AlphaExtremesErrorsAndNearestEntriesMatchDirectCounts) {
 #endif
 }
 
-// Blocks of positions 0..3 with some pixels inactive: none, all, or a random share.
+// Colour blocks: black, white, one colour, two colours, ramps, then random ones; alpha is
+// opaque, transparent, half and half at the 128 threshold, or random.
+std::vector<Block> colour_blocks() {
+  std::vector<Block> blocks;
+  uint32_t s = 5;
+  for (int b = 0; b < 120; ++b) {
+    Block px(64);
+    const int kind = b % 6;
+    for (int i = 0; i < 16; ++i) {
+      for (int c = 0; c < 3; ++c) {
+        const int random = int(lcg(s) % 256);
+        const int v[6] = {0, 255, 40 * c + 7, i % 2 ? 250 : 3, 17 * i * (c + 1) % 256, random};
+        px[4 * i + c] = uint8_t(v[kind]);
+      }
+      const int alpha[4] = {255, 0, i % 2 ? 128 : 127, int(lcg(s) % 256)};
+      px[4 * i + 3] = uint8_t(alpha[(b / 6) % 4]);
+    }
+    blocks.push_back(px);
+  }
+  return blocks;
+}
+
+bool active(const Block& b, int i, bool punch_through) {
+  return !punch_through || b[4 * i + 3] >= 128;
+}
+int chan(const Block& b, int i, int ch) { return b[4 * i + 2 - ch]; }
+
+// Every kernel runs on each block with and without punch-through.
+template <typename F>
+void for_each_block(F&& f) {
+  for (const Block& b : colour_blocks())
+    for (bool punch_through : {false, true}) f(b, punch_through);
+}
+
+template <typename K>
+void check_read_pixels() {
+  for_each_block([](const Block& b, bool punch_through) {
+    const auto px = K::read(b, punch_through);
+    int count = 0, total[3] = {};
+    uint32_t sq = 0;
+    for (int i = 0; i < 16; ++i) {
+      const bool on = active(b, i, punch_through);
+      EXPECT_EQ(K::bytes(px.active)[i], on ? 0xff : 0);
+      for (int ch = 0; ch < 3; ++ch) {
+        const int v = on ? chan(b, i, ch) : 0;
+        EXPECT_EQ(K::bytes(px.plane[ch])[i], v);
+        total[ch] += v;
+        sq += uint32_t(v * v);
+      }
+      count += on;
+    }
+    EXPECT_EQ(px.count, count);
+    EXPECT_EQ(px.sq, sq);
+    for (int ch = 0; ch < 3; ++ch) EXPECT_EQ(px.total[ch], total[ch]);
+  });
+}
+
+TEST(DxtKernels, ReadPixelsKeepsActivePixelsAndTheirSums) {
+  check_read_pixels<Portable>();
+#if defined(__SSE2__)
+  check_read_pixels<Sse2>();
+#endif
+}
+
+// Palette entries 0..3 per channel, sums of two readings: equal, extreme, odd and random ones.
+std::vector<std::vector<int>> entry_sets() {
+  std::vector<std::vector<int>> sets = {std::vector<int>(12, 0),
+                                        std::vector<int>(12, 510),
+                                        {0, 170, 340, 510, 510, 340, 170, 0, 1, 3, 5, 7}};
+  uint32_t s = 13;
+  for (int e = 0; e < 20; ++e) {
+    std::vector<int> v(12);
+    for (int& x : v) x = int(lcg(s) % 511);
+    sets.push_back(v);
+  }
+  return sets;
+}
+
+// The lowest key 4 (|s|^2 + odd channels of s - 4 p.s) + k over the entries, black's being D+1.
+template <typename K, int D, bool Black>
+void check_best_entries(const Block& b, bool punch_through, const std::vector<int>& e) {
+  const auto px = K::read(b, punch_through);
+  int r[4], g[4], bl[4];
+  for (int k = 0; k < 4; ++k) r[k] = e[k], g[k] = e[4 + k], bl[k] = e[8 + k];
+  uint8_t pos[16];
+  const uint32_t got = K::template best<D, Black>(px, r, g, bl, pos);
+  uint32_t want = 0;
+  for (int i = 0; i < 16; ++i) {
+    if (!active(b, i, punch_through)) {
+      EXPECT_EQ(pos[i], 0);
+      continue;
+    }
+    int64_t best = Black ? D + 1 : INT64_MAX;
+    for (int k = 0; k <= D; ++k) {
+      const int s[3] = {r[k], g[k], bl[k]};
+      int64_t score = 0;
+      for (int ch = 0; ch < 3; ++ch)
+        score += s[ch] * s[ch] + (s[ch] & 1) - 4 * chan(b, i, ch) * s[ch];
+      best = std::min(best, 4 * score + k);
+    }
+    EXPECT_EQ(pos[i], best & 3);
+    want += uint32_t(best >> 2);
+  }
+  EXPECT_EQ(got, want);
+}
+
+template <typename K>
+void check_best_entry_scores() {
+  for_each_block([](const Block& b, bool punch_through) {
+    for (const auto& e : entry_sets()) {
+      check_best_entries<K, 3, false>(b, punch_through, e);
+      check_best_entries<K, 2, false>(b, punch_through, e);
+      check_best_entries<K, 2, true>(b, punch_through, e);
+    }
+  });
+}
+
+TEST(DxtKernels, BestEntriesHaveTheLowestKeys) {
+  check_best_entry_scores<Portable>();
+#if defined(__SSE2__)
+  check_best_entry_scores<Sse2>();
+#endif
+}
+
+// Axes with components of up to 15 bits, either sign.
+std::vector<std::vector<int>> axes() {
+  std::vector<std::vector<int>> v = {
+      {0, 0, 0}, {1, 1, 1}, {32767, 32767, 32767}, {-32768, -32768, -32768}, {5, -3, 0}};
+  uint32_t s = 17;
+  for (int a = 0; a < 10; ++a)
+    v.push_back({int(lcg(s) % 65536) - 32768, int(lcg(s) % 65536) - 32768, int(lcg(s) % 32)});
+  return v;
+}
+
+// Projections, their extremes (the first pixel on ties), the slicing into positions and the order
+// by descending projection (the last pixel on ties) over the active pixels.
+template <typename K>
+void check_projection(const Block& b, bool punch_through, const int (&v)[3]) {
+  const auto px = K::read(b, punch_through);
+  qelt::dxt::Projection pr;
+  K::project(px, v, pr);
+  int want_proj[16];
+  std::vector<std::pair<int, int>> order;
+  for (int i = 0; i < 16; ++i) {
+    want_proj[i] = 0;
+    for (int ch = 0; ch < 3; ++ch) want_proj[i] += v[ch] * chan(b, i, ch);
+    if (!active(b, i, punch_through)) continue;
+    EXPECT_EQ(pr.proj[i], want_proj[i]);
+    order.emplace_back(want_proj[i], i);
+  }
+  if (order.empty()) return;
+  std::sort(order.begin(), order.end());
+  const auto low = std::min_element(order.begin(), order.end(),
+                                    [](auto x, auto y) { return x.first < y.first; });
+  const auto high = std::max_element(order.begin(), order.end(),
+                                     [](auto x, auto y) { return x.first < y.first; });
+  EXPECT_EQ(pr.low, low->first);
+  EXPECT_EQ(pr.high, high->first);
+  EXPECT_EQ(pr.lo, low->second);
+  EXPECT_EQ(pr.hi,
+            std::lower_bound(order.begin(), order.end(), std::make_pair(pr.high, 0))->second);
+  uint8_t pixel[16];
+  K::order(px, pr, pixel);
+  for (size_t t = 0; t < order.size(); ++t) EXPECT_EQ(pixel[t], order[order.size() - 1 - t].second);
+  uint8_t pos[16];
+  K::template slice<3>(px, pr, pos);
+  for (int i = 0; i < 16; ++i) {
+    int want = 0;
+    for (int k = 1; k <= 3; ++k)
+      want += 6 * (pr.high - want_proj[i]) > (2 * k - 1) * (pr.high - pr.low);
+    EXPECT_EQ(pos[i], active(b, i, punch_through) ? want : 0) << "pixel " << i;
+  }
+}
+
+template <typename K>
+void check_axis_kernels() {
+  for_each_block([](const Block& b, bool punch_through) {
+    int prod[3][3];
+    K::products(K::read(b, punch_through), prod);
+    for (int a = 0; a < 3; ++a)
+      for (int c = a; c < 3; ++c) {
+        int want = 0;
+        for (int i = 0; i < 16; ++i)
+          if (active(b, i, punch_through)) want += chan(b, i, a) * chan(b, i, c);
+        EXPECT_EQ(prod[a][c], want);
+      }
+    for (const auto& axis : axes())
+      check_projection<K>(b, punch_through, {axis[0], axis[1], axis[2]});
+  });
+}
+
+TEST(DxtKernels, ProductsProjectionsSlicesAndOrderMatchDirectComputation) {
+  check_axis_kernels<Portable>();
+#if defined(__SSE2__)
+  check_axis_kernels<Sse2>();
+#endif
+}
+
+// Positions 0..3 at random, on every colour block.
 template <typename K>
 void check_position_sums() {
   uint32_t s = 3;
-  for (int b = 0; b < 300; ++b) {
-    uint8_t pos[16], active[16], plane[3][16];
-    for (int i = 0; i < 16; ++i) {
-      pos[i] = uint8_t(b % 7 == 0 ? 3 : lcg(s) % 4);
-      active[i] = b % 5 == 0 || lcg(s) % 4 != 0 ? 0xff : 0;
-      if (b % 11 == 0) active[i] = 0;
-      for (auto& p : plane) p[i] = active[i] ? uint8_t(b % 3 == 0 ? 255 : lcg(s) % 256) : 0;
-    }
+  int b = 0;
+  for_each_block([&](const Block& blk, bool punch_through) {
+    uint8_t pos[16];
+    for (auto& p : pos) p = uint8_t(b % 7 == 0 ? 3 : lcg(s) % 4);
+    ++b;
     int want_n[4] = {}, want_s[4][3] = {};
     for (int i = 0; i < 16; ++i) {
-      if (!active[i]) continue;
+      if (!active(blk, i, punch_through)) continue;
       ++want_n[pos[i]];
-      for (int ch = 0; ch < 3; ++ch) want_s[pos[i]][ch] += plane[ch][i];
+      for (int ch = 0; ch < 3; ++ch) want_s[pos[i]][ch] += chan(blk, i, ch);
     }
-    const decltype(K::vec(pos)) planes[3] = {K::vec(plane[0]), K::vec(plane[1]), K::vec(plane[2])};
     int n[4], sum[4][3];
-    K::sums(planes, K::vec(active), pos, n, sum);
+    K::sums(K::read(blk, punch_through), pos, n, sum);
     for (int k = 1; k <= 3; ++k) {
       EXPECT_EQ(n[k], want_n[k]) << "block " << b << " position " << k;
       for (int ch = 0; ch < 3; ++ch) EXPECT_EQ(sum[k][ch], want_s[k][ch]) << "block " << b;
     }
-  }
+  });
 }
 
 TEST(DxtKernels, PositionSumsCountActivePixelsOnly) {
