@@ -23,6 +23,8 @@ struct LoadedPixels {
   // Each pixel's red, green, blue and 1 in 16-bit fields from the low end, zero where inactive:
   // one addition sums all four over a pixel, without carries between fields for 16 pixels.
   uint64_t fields[16];
+  // Each channel's values times -16 as floats, zero where inactive.
+  float scaled[3][16];
 };
 
 // Pixels with punch_through are active where their alpha is at least 128, else all are.
@@ -39,6 +41,8 @@ inline void read_pixels(LoadedPixels& px, const unsigned char bgra[64], bool pun
     px.active.b[i] = static_cast<uint8_t>(keep);
     px.fields[i] = (uint64_t(r) | uint64_t(g) << 16 | uint64_t(b) << 32 | uint64_t(1) << 48) &
                    uint64_t(int64_t(keep));
+    px.scaled[0][i] = float(-16 * r), px.scaled[1][i] = float(-16 * g);
+    px.scaled[2][i] = float(-16 * b);
     count += keep & 1;
     total[0] += r, total[1] += g, total[2] += b;
     sq += static_cast<uint32_t>(r * r + g * g + b * b);
@@ -52,27 +56,29 @@ inline void read_pixels(LoadedPixels& px, const unsigned char bgra[64], bool pun
 // each the sum of two decoders' readings; with Black, entry D+1 is black. A pixel p takes the
 // entry of lowest key 4 (|s_k|^2 + number of odd channels of s_k - 4 p.s_k) + k, black's key
 // being D+1. Writes the positions (0 for inactive pixels) and returns the sum of the scores
-// key >> 2, modulo 2^32.
-// key >> 2, modulo 2^32. Keys are exact integers here, unique by their low bits.
+// key >> 2, modulo 2^32. Keys, their terms and partial sums are whole numbers below 2^24 in
+// magnitude, exact in floats on any floating-point unit, and unique by their low bits.
 template <int D, bool Black>
 uint32_t best_entry_scores(const LoadedPixels& px, const int (&r)[4], const int (&g)[4],
                            const int (&b)[4], uint8_t pos[16]) {
-  int bias[D + 1];
+  float bias[D + 1], fr[D + 1], fg[D + 1], fb[D + 1];
   for (int k = 0; k <= D; ++k) {
     const int odd = (r[k] & 1) + (g[k] & 1) + (b[k] & 1);
-    bias[k] = 4 * (r[k] * r[k] + g[k] * g[k] + b[k] * b[k] + odd) + k;
+    bias[k] = float(4 * (r[k] * r[k] + g[k] * g[k] + b[k] * b[k] + odd) + k);
+    fr[k] = float(r[k]), fg[k] = float(g[k]), fb[k] = float(b[k]);
   }
   uint32_t total = 0;
   for (int i = 0; i < 16; ++i) {
-    const int pr = -16 * px.plane[0].b[i], pg = -16 * px.plane[1].b[i], pb = -16 * px.plane[2].b[i];
-    int best = D + 1;
+    float best = float(D + 1);
     for (int k = 0; k <= D; ++k) {
-      const int key = bias[k] + pr * r[k] + pg * g[k] + pb * b[k];
-      if ((k == 0 && !Black) || key < best) best = key;
+      const float key =
+          bias[k] + px.scaled[0][i] * fr[k] + px.scaled[1][i] * fg[k] + px.scaled[2][i] * fb[k];
+      best = (k == 0 && !Black) || key < best ? key : best;
     }
     const int keep = -(px.active.b[i] & 1);
-    total += static_cast<uint32_t>((best >> 2) & keep);
-    pos[i] = static_cast<uint8_t>(best & 3 & keep);
+    const int key = int(best);
+    total += static_cast<uint32_t>((key >> 2) & keep);
+    pos[i] = static_cast<uint8_t>(key & 3 & keep);
   }
   return total;
 }

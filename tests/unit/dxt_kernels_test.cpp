@@ -223,7 +223,8 @@ TEST(DxtKernels, ReadPixelsKeepsActivePixelsAndTheirSums) {
 std::vector<std::vector<int>> entry_sets() {
   std::vector<std::vector<int>> sets = {std::vector<int>(12, 0),
                                         std::vector<int>(12, 510),
-                                        {0, 170, 340, 510, 510, 340, 170, 0, 1, 3, 5, 7}};
+                                        {0, 170, 340, 510, 510, 340, 170, 0, 1, 3, 5, 7},
+                                        {510, 509, 1, 0, 510, 509, 1, 0, 510, 509, 1, 0}};
   uint32_t s = 13;
   for (int e = 0; e < 20; ++e) {
     std::vector<int> v(12);
