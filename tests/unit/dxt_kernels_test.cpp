@@ -385,4 +385,42 @@ TEST(DxtKernels, PositionSumsCountActivePixelsOnly) {
 #endif
 }
 
+// Byte patterns for the vector operations: zero, all top bits, alternating, then random bytes.
+std::vector<Block> byte_patterns() {
+  std::vector<Block> v = {Block(16, 0), Block(16, 0x80), Block(16, 0xff), Block(16, 0x7f)};
+  Block alternating(16);
+  for (int i = 0; i < 16; ++i) alternating[i] = uint8_t(i % 2 ? 0x80 : 0x7f);
+  v.push_back(alternating);
+  uint32_t s = 19;
+  for (int n = 0; n < 40; ++n) {
+    Block b(16);
+    for (auto& x : b) x = uint8_t(lcg(s));
+    v.push_back(b);
+  }
+  return v;
+}
+
+// Masks take each byte's top bit; packs saturate 16-bit lanes, read little-endian, to bytes.
+TEST(DxtKernels, PortableByteMasksAndPacksSaturate) {
+  using namespace qelt::dxt::portable;
+  for (const Block& a : byte_patterns()) {
+    const Block b(a.rbegin(), a.rend());
+    int mask = 0;
+    for (int i = 0; i < 16; ++i) mask |= (a[i] >> 7) << i;
+    EXPECT_EQ(mask_of_i8(load(a.data())), mask);
+    Block u8(16), i8(16);
+    for (int i = 0; i < 16; ++i) {
+      const Block& src = i < 8 ? a : b;
+      const int v = int16_t(src[2 * (i % 8)] | src[2 * (i % 8) + 1] << 8);
+      u8[i] = uint8_t(std::clamp(v, 0, 255));
+      i8[i] = uint8_t(std::clamp(v, -128, 127));
+    }
+    Block got(16);
+    store(got.data(), pack_i16_to_u8(load(a.data()), load(b.data())));
+    EXPECT_EQ(got, u8);
+    store(got.data(), pack_i16_to_i8(load(a.data()), load(b.data())));
+    EXPECT_EQ(got, i8);
+  }
+}
+
 }  // namespace
