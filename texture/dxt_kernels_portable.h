@@ -41,14 +41,15 @@ inline void read_pixels(LoadedPixels& px, const unsigned char bgra[64], bool pun
     px.active.b[i] = static_cast<uint8_t>(keep);
     px.fields[i] = (uint64_t(r) | uint64_t(g) << 16 | uint64_t(b) << 32 | uint64_t(1) << 48) &
                    uint64_t(int64_t(keep));
-    px.scaled[0][i] = float(-16 * r), px.scaled[1][i] = float(-16 * g);
-    px.scaled[2][i] = float(-16 * b);
     count += keep & 1;
     total[0] += r, total[1] += g, total[2] += b;
     sq += static_cast<uint32_t>(r * r + g * g + b * b);
   }
   px.count = count;
-  for (int ch = 0; ch < 3; ++ch) px.total[ch] = total[ch];
+  for (int ch = 0; ch < 3; ++ch) {
+    px.total[ch] = total[ch];
+    for (int i = 0; i < 16; ++i) px.scaled[ch][i] = float(-16 * px.plane[ch].b[i]);
+  }
   px.sq = sq;
 }
 
