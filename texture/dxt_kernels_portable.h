@@ -140,24 +140,29 @@ inline void order_by_projection(const LoadedPixels& px, const Projection& pr, ui
 }
 
 // The 16 alpha values of a block, measured against 8-entry palettes. The values are kept sorted,
-// with running sums and, for each level, how many values lie at or below it, so that a palette's
-// error takes one look-up per gap between its entries instead of a distance per pixel and entry.
+// with running sums and, for each level between the least and the greatest value, how many
+// values lie at or below it, so that a palette's error takes one look-up per gap between its
+// entries instead of a distance per pixel and entry. Blocks of one value, the common case, build
+// no level table at all.
 class AlphaValues {
  public:
   explicit AlphaValues(Vec alpha) {
     std::memcpy(pixel_, alpha.b, 16);
-    std::memcpy(sorted_, alpha.b, 16);
-    std::sort(sorted_, sorted_ + 16);
+    int low = 255, high = 0;
+    for (int i = 0; i < 16; ++i) {
+      low = pixel_[i] < low ? pixel_[i] : low;
+      high = pixel_[i] > high ? pixel_[i] : high;
+    }
+    if (low == high)
+      std::memset(sorted_, low, 16);
+    else
+      sort_and_count();
     sum_[0] = 0;
     squares_ = 0;
     for (int i = 0; i < 16; ++i) {
       sum_[i + 1] = sum_[i] + sorted_[i];
-      squares_ += sorted_[i] * sorted_[i];
+      squares_ += pixel_[i] * pixel_[i];
     }
-    int level = 0;
-    for (int i = 0; i < 16; ++i)
-      for (; level < sorted_[i]; ++level) at_most_[level] = static_cast<uint8_t>(i);
-    for (; level < 256; ++level) at_most_[level] = 16;
   }
 
   int low() const { return sorted_[0]; }
@@ -165,11 +170,11 @@ class AlphaValues {
   // Extremes of the values strictly between 0 and 255: the least value other than 0 (255 when
   // none) and the greatest other than 255 (0 when none).
   int inner_low() const {
-    const int zeros = at_most_[0];
+    const int zeros = at_most(0);
     return zeros < 16 ? sorted_[zeros] : 255;
   }
   int inner_high() const {
-    const int below = at_most_[254];
+    const int below = at_most(254);
     return below > 0 ? sorted_[below - 1] : 0;
   }
 
@@ -182,7 +187,7 @@ class AlphaValues {
     ascending(palette, q);
     int err = squares_, start = 0;
     for (int k = 0; k < 8; ++k) {
-      const int end = k < 7 ? at_most_[(q[k] + q[k + 1]) >> 1] : 16;
+      const int end = k < 7 ? at_most((q[k] + q[k + 1]) >> 1) : 16;
       err += (end - start) * q[k] * q[k] - 2 * q[k] * (sum_[end] - sum_[start]);
       start = end;
     }
@@ -204,6 +209,20 @@ class AlphaValues {
  private:
   // The entries of a palette as the format lays it out, in ascending order: a1, the six
   // interpolated ones and a0 when a0 > a1; else 0, a0, the four interpolated ones, a1 and 255.
+  // Sorts the values, then fills the level table from the least value up.
+  void sort_and_count() {
+    std::memcpy(sorted_, pixel_, 16);
+    std::sort(sorted_, sorted_ + 16);
+    int level = sorted_[0];
+    for (int i = 1; i < 16; ++i)
+      for (; level < sorted_[i]; ++level) at_most_[level] = static_cast<uint8_t>(i);
+  }
+
+  // How many values are at most `level`.
+  int at_most(int level) const {
+    return level < low() ? 0 : level >= high() ? 16 : at_most_[level];
+  }
+
   static void ascending(const uint8_t p[8], int q[8]) {
     static const uint8_t kEight[8] = {1, 7, 6, 5, 4, 3, 2, 0};
     static const uint8_t kSix[8] = {6, 0, 2, 3, 4, 5, 1, 7};
@@ -215,7 +234,7 @@ class AlphaValues {
   uint8_t sorted_[16];
   int sum_[17];  // sums of the least i values
   int squares_;
-  uint8_t at_most_[256];  // how many values are at most the index
+  uint8_t at_most_[256];  // how many values are at most the index, from low() to high() - 1
 };
 
 // Counts and channel sums of the active pixels at positions 1 to 3 (positions are 0 to 3), into

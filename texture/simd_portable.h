@@ -189,8 +189,7 @@ inline int mask_of_i8(Vec v) {
   const lanes::Of<std::uint64_t> x = lanes::as<std::uint64_t>(v);
   int mask = 0;
   for (int i = 0; i < 2; ++i)
-    mask |= int((((x.v[i] >> 7) & 0x0101010101010101ull) * 0x0102040810204080ull) >> 56)
-            << (8 * i);
+    mask |= int((((x.v[i] >> 7) & 0x0101010101010101ull) * 0x0102040810204080ull) >> 56) << (8 * i);
   return mask;
 }
 inline int mask_of_i32(Vec v) {
@@ -311,11 +310,12 @@ inline int sum_bytes(Vec v) {
 }
 // The 32-bit lanes of four values, saturated to bytes.
 inline Vec pack_bytes(const Vec (&quads)[4]) {
+  std::int32_t x[16];
+  for (int j = 0; j < 4; ++j) std::memcpy(x + 4 * j, quads[j].b, 16);
   Vec r;
-  for (int j = 0; j < 4; ++j) {
-    const lanes::Of<std::int32_t> x = lanes::as<std::int32_t>(quads[j]);
-    for (int i = 0; i < 4; ++i)
-      r.b[4 * j + i] = std::uint8_t(x.v[i] < 0 ? 0 : x.v[i] > 255 ? 255 : x.v[i]);
+  for (int i = 0; i < 16; ++i) {
+    const std::int32_t v = x[i] < 0 ? 0 : x[i];
+    r.b[i] = std::uint8_t(v > 255 ? 255 : v);
   }
   return r;
 }

@@ -400,7 +400,8 @@ std::vector<Block> byte_patterns() {
   return v;
 }
 
-// Masks take each byte's top bit; packs saturate 16-bit lanes, read little-endian, to bytes.
+// Masks take each byte's top bit; packs saturate 16-bit and 32-bit lanes, read little-endian,
+// to bytes.
 TEST(DxtKernels, PortableByteMasksAndPacksSaturate) {
   using namespace qelt::dxt::portable;
   for (const Block& a : byte_patterns()) {
@@ -420,6 +421,15 @@ TEST(DxtKernels, PortableByteMasksAndPacksSaturate) {
     EXPECT_EQ(got, u8);
     store(got.data(), pack_i16_to_i8(load(a.data()), load(b.data())));
     EXPECT_EQ(got, i8);
+    const Vec quads[4] = {load(a.data()), load(b.data()), load(b.data()), load(a.data())};
+    for (int i = 0; i < 16; ++i) {
+      const Block& src = i / 4 == 0 || i / 4 == 3 ? a : b;
+      int32_t v;
+      std::memcpy(&v, src.data() + 4 * (i % 4), 4);
+      u8[i] = uint8_t(std::clamp(v, 0, 255));
+    }
+    store(got.data(), pack_bytes(quads));
+    EXPECT_EQ(got, u8);
   }
 }
 
