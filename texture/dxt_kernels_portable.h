@@ -148,11 +148,9 @@ class AlphaValues {
  public:
   explicit AlphaValues(Vec alpha) {
     std::memcpy(pixel_, alpha.b, 16);
-    int low = 255, high = 0;
-    for (int i = 0; i < 16; ++i) {
-      low = pixel_[i] < low ? pixel_[i] : low;
-      high = pixel_[i] > high ? pixel_[i] : high;
-    }
+    uint8_t low = 255, high = 0;
+    for (int i = 0; i < 16; ++i) low = std::min(low, pixel_[i]);
+    for (int i = 0; i < 16; ++i) high = std::max(high, pixel_[i]);
     if (low == high)
       std::memset(sorted_, low, 16);
     else
