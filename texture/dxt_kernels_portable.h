@@ -98,11 +98,21 @@ inline void channel_products(const LoadedPixels& px, int (&prod)[3][3]) {
 
 // Each pixel's projection on v, whose components have at most 15 bits, and the extremes among
 // the active pixels; scanning upwards with strict comparisons keeps the first on ties.
+// With v = 256 h + l, l in 0..255, and the scaled channels q = -16 p, a projection is
+// -(16 q.h + q.l / 16), whose two dot products are whole numbers below 2^22 in magnitude, exact
+// in floats.
 inline void project(const LoadedPixels& px, const int (&v)[3], Projection& out) {
+  float h[3], l[3];
+  for (int ch = 0; ch < 3; ++ch) h[ch] = float(v[ch] >> 8), l[ch] = float(v[ch] & 255);
+  const float(&q)[3][16] = px.scaled;
+  for (int i = 0; i < 16; ++i) {
+    const float high_part = q[0][i] * h[0] + q[1][i] * h[1] + q[2][i] * h[2];
+    const float low_part = q[0][i] * l[0] + q[1][i] * l[1] + q[2][i] * l[2];
+    out.proj[i] = -(int(high_part) * 16 + (int(low_part) >> 4));
+  }
   int low = 0x7fffffff, high = -0x7fffffff - 1, lo = 0, hi = 0;
   for (int i = 0; i < 16; ++i) {
-    const int proj = v[0] * px.plane[0].b[i] + v[1] * px.plane[1].b[i] + v[2] * px.plane[2].b[i];
-    out.proj[i] = proj;
+    const int proj = out.proj[i];
     if (!px.active.b[i]) continue;
     if (proj < low) low = proj, lo = i;
     if (proj > high) high = proj, hi = i;

@@ -283,7 +283,8 @@ TEST(DxtKernels, BestEntriesHaveTheLowestKeys) {
 // Axes with components of up to 15 bits, either sign.
 std::vector<std::vector<int>> axes() {
   std::vector<std::vector<int>> v = {
-      {0, 0, 0}, {1, 1, 1}, {32767, 32767, 32767}, {-32768, -32768, -32768}, {5, -3, 0}};
+      {0, 0, 0},  {1, 1, 1},        {32767, 32767, 32767}, {-32768, -32768, -32768},
+      {5, -3, 0}, {255, 256, -256}, {-1, -255, 257}};
   uint32_t s = 17;
   for (int a = 0; a < 10; ++a)
     v.push_back({int(lcg(s) % 65536) - 32768, int(lcg(s) % 65536) - 32768, int(lcg(s) % 32)});
