@@ -62,11 +62,12 @@ inline void read_pixels(LoadedPixels& px, const unsigned char bgra[64], bool pun
 template <int D, bool Black>
 uint32_t best_entry_scores(const LoadedPixels& px, const int (&r)[4], const int (&g)[4],
                            const int (&b)[4], uint8_t pos[16]) {
-  float bias[D + 1], fr[D + 1], fg[D + 1], fb[D + 1];
-  for (int k = 0; k <= D; ++k) {
-    const int odd = (r[k] & 1) + (g[k] & 1) + (b[k] & 1);
-    bias[k] = float(4 * (r[k] * r[k] + g[k] * g[k] + b[k] * b[k] + odd) + k);
-    fr[k] = float(r[k]), fg[k] = float(g[k]), fb[k] = float(b[k]);
+  // Every one of the four entries, whichever D, so that each pass has a fixed length.
+  float bias[4], fr[4], fg[4], fb[4];
+  for (int k = 0; k < 4; ++k) fr[k] = float(r[k]), fg[k] = float(g[k]), fb[k] = float(b[k]);
+  for (int k = 0; k < 4; ++k) {
+    const float odd = float((r[k] & 1) + (g[k] & 1) + (b[k] & 1));
+    bias[k] = 4 * (fr[k] * fr[k] + fg[k] * fg[k] + fb[k] * fb[k] + odd) + float(k);
   }
   uint32_t total = 0;
   for (int i = 0; i < 16; ++i) {
