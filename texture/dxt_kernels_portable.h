@@ -23,26 +23,31 @@ struct LoadedPixels {
   // Each pixel's red, green, blue and 1 in 16-bit fields from the low end, zero where inactive:
   // one addition sums all four over a pixel, without carries between fields for 16 pixels.
   uint64_t fields[16];
+  // Each channel's values times -16 as floats, zero where inactive.
+  float scaled[3][16];
 };
 
-// Pixels with punch_through are active where their alpha is at least 128, else all are.
+// Pixels with punch_through are active where their alpha is at least 128, else all are. Each
+// quantity takes its own pass over the 16 pixels, which compilers turn into vector code where
+// the target has it.
 inline void read_pixels(LoadedPixels& px, const unsigned char bgra[64], bool punch_through) {
+  for (int i = 0; i < 16; ++i)
+    px.active.b[i] = static_cast<uint8_t>(punch_through ? -(bgra[4 * i + 3] >> 7) : -1);
+  for (int ch = 0; ch < 3; ++ch)
+    for (int i = 0; i < 16; ++i) px.plane[ch].b[i] = bgra[4 * i + 2 - ch] & px.active.b[i];
   int count = 0, total[3] = {};
   uint32_t sq = 0;
   for (int i = 0; i < 16; ++i) {
-    const unsigned char* p = bgra + 4 * i;
-    const int keep = punch_through ? -(p[3] >> 7) : -1;
-    const int r = p[2] & keep, g = p[1] & keep, b = p[0] & keep;
-    px.plane[0].b[i] = static_cast<uint8_t>(r);
-    px.plane[1].b[i] = static_cast<uint8_t>(g);
-    px.plane[2].b[i] = static_cast<uint8_t>(b);
-    px.active.b[i] = static_cast<uint8_t>(keep);
-    px.fields[i] = (uint64_t(r) | uint64_t(g) << 16 | uint64_t(b) << 32 | uint64_t(1) << 48) &
-                   uint64_t(int64_t(keep));
-    count += keep & 1;
+    const int r = px.plane[0].b[i], g = px.plane[1].b[i], b = px.plane[2].b[i];
+    count += px.active.b[i] & 1;
     total[0] += r, total[1] += g, total[2] += b;
     sq += static_cast<uint32_t>(r * r + g * g + b * b);
   }
+  for (int i = 0; i < 16; ++i)
+    px.fields[i] = uint64_t(px.plane[0].b[i]) | uint64_t(px.plane[1].b[i]) << 16 |
+                   uint64_t(px.plane[2].b[i]) << 32 | uint64_t(px.active.b[i] & 1) << 48;
+  for (int ch = 0; ch < 3; ++ch)
+    for (int i = 0; i < 16; ++i) px.scaled[ch][i] = float(-16 * px.plane[ch].b[i]);
   px.count = count;
   for (int ch = 0; ch < 3; ++ch) px.total[ch] = total[ch];
   px.sq = sq;
@@ -52,27 +57,30 @@ inline void read_pixels(LoadedPixels& px, const unsigned char bgra[64], bool pun
 // each the sum of two decoders' readings; with Black, entry D+1 is black. A pixel p takes the
 // entry of lowest key 4 (|s_k|^2 + number of odd channels of s_k - 4 p.s_k) + k, black's key
 // being D+1. Writes the positions (0 for inactive pixels) and returns the sum of the scores
-// key >> 2, modulo 2^32.
-// key >> 2, modulo 2^32. Keys are exact integers here, unique by their low bits.
+// key >> 2, modulo 2^32. Keys, their terms and partial sums are whole numbers below 2^24 in
+// magnitude, exact in floats on any floating-point unit, and unique by their low bits.
 template <int D, bool Black>
 uint32_t best_entry_scores(const LoadedPixels& px, const int (&r)[4], const int (&g)[4],
                            const int (&b)[4], uint8_t pos[16]) {
-  int bias[D + 1];
-  for (int k = 0; k <= D; ++k) {
-    const int odd = (r[k] & 1) + (g[k] & 1) + (b[k] & 1);
-    bias[k] = 4 * (r[k] * r[k] + g[k] * g[k] + b[k] * b[k] + odd) + k;
+  // Every one of the four entries, whichever D, so that each pass has a fixed length.
+  float bias[4], fr[4], fg[4], fb[4];
+  for (int k = 0; k < 4; ++k) fr[k] = float(r[k]), fg[k] = float(g[k]), fb[k] = float(b[k]);
+  for (int k = 0; k < 4; ++k) {
+    const float odd = float((r[k] & 1) + (g[k] & 1) + (b[k] & 1));
+    bias[k] = 4 * (fr[k] * fr[k] + fg[k] * fg[k] + fb[k] * fb[k] + odd) + float(k);
   }
   uint32_t total = 0;
   for (int i = 0; i < 16; ++i) {
-    const int pr = -16 * px.plane[0].b[i], pg = -16 * px.plane[1].b[i], pb = -16 * px.plane[2].b[i];
-    int best = D + 1;
+    float best = float(D + 1);
     for (int k = 0; k <= D; ++k) {
-      const int key = bias[k] + pr * r[k] + pg * g[k] + pb * b[k];
-      if ((k == 0 && !Black) || key < best) best = key;
+      const float key =
+          bias[k] + px.scaled[0][i] * fr[k] + px.scaled[1][i] * fg[k] + px.scaled[2][i] * fb[k];
+      best = (k == 0 && !Black) || key < best ? key : best;
     }
     const int keep = -(px.active.b[i] & 1);
-    total += static_cast<uint32_t>((best >> 2) & keep);
-    pos[i] = static_cast<uint8_t>(best & 3 & keep);
+    const int key = int(best);
+    total += static_cast<uint32_t>((key >> 2) & keep);
+    pos[i] = static_cast<uint8_t>(key & 3 & keep);
   }
   return total;
 }
@@ -91,11 +99,21 @@ inline void channel_products(const LoadedPixels& px, int (&prod)[3][3]) {
 
 // Each pixel's projection on v, whose components have at most 15 bits, and the extremes among
 // the active pixels; scanning upwards with strict comparisons keeps the first on ties.
+// With v = 256 h + l, l in 0..255, and the scaled channels q = -16 p, a projection is
+// -(16 q.h + q.l / 16), whose two dot products are whole numbers below 2^22 in magnitude, exact
+// in floats.
 inline void project(const LoadedPixels& px, const int (&v)[3], Projection& out) {
+  float h[3], l[3];
+  for (int ch = 0; ch < 3; ++ch) h[ch] = float(v[ch] >> 8), l[ch] = float(v[ch] & 255);
+  const float(&q)[3][16] = px.scaled;
+  for (int i = 0; i < 16; ++i) {
+    const float high_part = q[0][i] * h[0] + q[1][i] * h[1] + q[2][i] * h[2];
+    const float low_part = q[0][i] * l[0] + q[1][i] * l[1] + q[2][i] * l[2];
+    out.proj[i] = -(int(high_part) * 16 + (int(low_part) >> 4));
+  }
   int low = 0x7fffffff, high = -0x7fffffff - 1, lo = 0, hi = 0;
   for (int i = 0; i < 16; ++i) {
-    const int proj = v[0] * px.plane[0].b[i] + v[1] * px.plane[1].b[i] + v[2] * px.plane[2].b[i];
-    out.proj[i] = proj;
+    const int proj = out.proj[i];
     if (!px.active.b[i]) continue;
     if (proj < low) low = proj, lo = i;
     if (proj > high) high = proj, hi = i;
@@ -133,24 +151,27 @@ inline void order_by_projection(const LoadedPixels& px, const Projection& pr, ui
 }
 
 // The 16 alpha values of a block, measured against 8-entry palettes. The values are kept sorted,
-// with running sums and, for each level, how many values lie at or below it, so that a palette's
-// error takes one look-up per gap between its entries instead of a distance per pixel and entry.
+// with running sums and, for each level between the least and the greatest value, how many
+// values lie at or below it, so that a palette's error takes one look-up per gap between its
+// entries instead of a distance per pixel and entry. Blocks of one value, the common case, build
+// no level table at all.
 class AlphaValues {
  public:
   explicit AlphaValues(Vec alpha) {
     std::memcpy(pixel_, alpha.b, 16);
-    std::memcpy(sorted_, alpha.b, 16);
-    std::sort(sorted_, sorted_ + 16);
+    uint8_t low = 255, high = 0;
+    for (int i = 0; i < 16; ++i) low = std::min(low, pixel_[i]);
+    for (int i = 0; i < 16; ++i) high = std::max(high, pixel_[i]);
+    if (low == high)
+      std::memset(sorted_, low, 16);
+    else
+      sort_and_count();
     sum_[0] = 0;
     squares_ = 0;
     for (int i = 0; i < 16; ++i) {
       sum_[i + 1] = sum_[i] + sorted_[i];
-      squares_ += sorted_[i] * sorted_[i];
+      squares_ += pixel_[i] * pixel_[i];
     }
-    int level = 0;
-    for (int i = 0; i < 16; ++i)
-      for (; level < sorted_[i]; ++level) at_most_[level] = static_cast<uint8_t>(i);
-    for (; level < 256; ++level) at_most_[level] = 16;
   }
 
   int low() const { return sorted_[0]; }
@@ -158,11 +179,11 @@ class AlphaValues {
   // Extremes of the values strictly between 0 and 255: the least value other than 0 (255 when
   // none) and the greatest other than 255 (0 when none).
   int inner_low() const {
-    const int zeros = at_most_[0];
+    const int zeros = at_most(0);
     return zeros < 16 ? sorted_[zeros] : 255;
   }
   int inner_high() const {
-    const int below = at_most_[254];
+    const int below = at_most(254);
     return below > 0 ? sorted_[below - 1] : 0;
   }
 
@@ -175,7 +196,7 @@ class AlphaValues {
     ascending(palette, q);
     int err = squares_, start = 0;
     for (int k = 0; k < 8; ++k) {
-      const int end = k < 7 ? at_most_[(q[k] + q[k + 1]) >> 1] : 16;
+      const int end = k < 7 ? at_most((q[k] + q[k + 1]) >> 1) : 16;
       err += (end - start) * q[k] * q[k] - 2 * q[k] * (sum_[end] - sum_[start]);
       start = end;
     }
@@ -197,6 +218,20 @@ class AlphaValues {
  private:
   // The entries of a palette as the format lays it out, in ascending order: a1, the six
   // interpolated ones and a0 when a0 > a1; else 0, a0, the four interpolated ones, a1 and 255.
+  // Sorts the values, then fills the level table from the least value up.
+  void sort_and_count() {
+    std::memcpy(sorted_, pixel_, 16);
+    std::sort(sorted_, sorted_ + 16);
+    int level = sorted_[0];
+    for (int i = 1; i < 16; ++i)
+      for (; level < sorted_[i]; ++level) at_most_[level] = static_cast<uint8_t>(i);
+  }
+
+  // How many values are at most `level`.
+  int at_most(int level) const {
+    return level < low() ? 0 : level >= high() ? 16 : at_most_[level];
+  }
+
   static void ascending(const uint8_t p[8], int q[8]) {
     static const uint8_t kEight[8] = {1, 7, 6, 5, 4, 3, 2, 0};
     static const uint8_t kSix[8] = {6, 0, 2, 3, 4, 5, 1, 7};
@@ -208,7 +243,7 @@ class AlphaValues {
   uint8_t sorted_[16];
   int sum_[17];  // sums of the least i values
   int squares_;
-  uint8_t at_most_[256];  // how many values are at most the index
+  uint8_t at_most_[256];  // how many values are at most the index, from low() to high() - 1
 };
 
 // Counts and channel sums of the active pixels at positions 1 to 3 (positions are 0 to 3), into

@@ -72,8 +72,8 @@ inline Vec pack(Vec a, Vec b, int low, int high) {
   std::memcpy(x + Of<From>::kCount, b.b, 16);
   Of<To> r;
   for (int i = 0; i < Of<To>::kCount; ++i) {
-    const int v = x[i];
-    r.v[i] = To(v < low ? low : v > high ? high : v);
+    const From v = x[i] < From(low) ? From(low) : x[i];
+    r.v[i] = To(v > From(high) ? From(high) : v);
   }
   return from(r);
 }
@@ -182,13 +182,14 @@ inline Vec greater_i32(Vec a, Vec b) {
   return lanes::each<std::int32_t>(
       a, b, [](std::int32_t x, std::int32_t y) { return x > y ? std::int32_t(-1) : 0; });
 }
-// The top bit of each byte, four bytes at a time: a multiply adds shifted copies of them so that
-// the four land side by side in the top byte.
+// The top bit of each byte, eight bytes at a time: with byte i's bit moved to bit 8i, a multiply
+// by the sum of 2^(56 - 7j) over j = 0..7 puts it at bit 56 + i; the other copies fall on
+// distinct bits below 56 or beyond 63, so nothing carries into the top byte.
 inline int mask_of_i8(Vec v) {
-  const lanes::Of<std::uint32_t> x = lanes::as<std::uint32_t>(v);
+  const lanes::Of<std::uint64_t> x = lanes::as<std::uint64_t>(v);
   int mask = 0;
-  for (int i = 0; i < 4; ++i)
-    mask |= int((((x.v[i] >> 7) & 0x01010101u) * 0x01020408u) >> 24) << (4 * i);
+  for (int i = 0; i < 2; ++i)
+    mask |= int((((x.v[i] >> 7) & 0x0101010101010101ull) * 0x0102040810204080ull) >> 56) << (8 * i);
   return mask;
 }
 inline int mask_of_i32(Vec v) {
@@ -309,11 +310,12 @@ inline int sum_bytes(Vec v) {
 }
 // The 32-bit lanes of four values, saturated to bytes.
 inline Vec pack_bytes(const Vec (&quads)[4]) {
+  std::int32_t x[16];
+  for (int j = 0; j < 4; ++j) std::memcpy(x + 4 * j, quads[j].b, 16);
   Vec r;
-  for (int j = 0; j < 4; ++j) {
-    const lanes::Of<std::int32_t> x = lanes::as<std::int32_t>(quads[j]);
-    for (int i = 0; i < 4; ++i)
-      r.b[4 * j + i] = std::uint8_t(x.v[i] < 0 ? 0 : x.v[i] > 255 ? 255 : x.v[i]);
+  for (int i = 0; i < 16; ++i) {
+    const std::int32_t v = x[i] < 0 ? 0 : x[i];
+    r.b[i] = std::uint8_t(v > 255 ? 255 : v);
   }
   return r;
 }

@@ -223,7 +223,8 @@ TEST(DxtKernels, ReadPixelsKeepsActivePixelsAndTheirSums) {
 std::vector<std::vector<int>> entry_sets() {
   std::vector<std::vector<int>> sets = {std::vector<int>(12, 0),
                                         std::vector<int>(12, 510),
-                                        {0, 170, 340, 510, 510, 340, 170, 0, 1, 3, 5, 7}};
+                                        {0, 170, 340, 510, 510, 340, 170, 0, 1, 3, 5, 7},
+                                        {510, 509, 1, 0, 510, 509, 1, 0, 510, 509, 1, 0}};
   uint32_t s = 13;
   for (int e = 0; e < 20; ++e) {
     std::vector<int> v(12);
@@ -282,7 +283,8 @@ TEST(DxtKernels, BestEntriesHaveTheLowestKeys) {
 // Axes with components of up to 15 bits, either sign.
 std::vector<std::vector<int>> axes() {
   std::vector<std::vector<int>> v = {
-      {0, 0, 0}, {1, 1, 1}, {32767, 32767, 32767}, {-32768, -32768, -32768}, {5, -3, 0}};
+      {0, 0, 0},  {1, 1, 1},        {32767, 32767, 32767}, {-32768, -32768, -32768},
+      {5, -3, 0}, {255, 256, -256}, {-1, -255, 257}};
   uint32_t s = 17;
   for (int a = 0; a < 10; ++a)
     v.push_back({int(lcg(s) % 65536) - 32768, int(lcg(s) % 65536) - 32768, int(lcg(s) % 32)});
@@ -382,6 +384,54 @@ TEST(DxtKernels, PositionSumsCountActivePixelsOnly) {
 #if defined(__SSE2__)
   check_position_sums<Sse2>();
 #endif
+}
+
+// Byte patterns for the vector operations: zero, all top bits, alternating, then random bytes.
+std::vector<Block> byte_patterns() {
+  std::vector<Block> v = {Block(16, 0), Block(16, 0x80), Block(16, 0xff), Block(16, 0x7f)};
+  Block alternating(16);
+  for (int i = 0; i < 16; ++i) alternating[i] = uint8_t(i % 2 ? 0x80 : 0x7f);
+  v.push_back(alternating);
+  uint32_t s = 19;
+  for (int n = 0; n < 40; ++n) {
+    Block b(16);
+    for (auto& x : b) x = uint8_t(lcg(s));
+    v.push_back(b);
+  }
+  return v;
+}
+
+// Masks take each byte's top bit; packs saturate 16-bit and 32-bit lanes, read little-endian,
+// to bytes.
+TEST(DxtKernels, PortableByteMasksAndPacksSaturate) {
+  using namespace qelt::dxt::portable;
+  for (const Block& a : byte_patterns()) {
+    const Block b(a.rbegin(), a.rend());
+    int mask = 0;
+    for (int i = 0; i < 16; ++i) mask |= (a[i] >> 7) << i;
+    EXPECT_EQ(mask_of_i8(load(a.data())), mask);
+    Block u8(16), i8(16);
+    for (int i = 0; i < 16; ++i) {
+      const Block& src = i < 8 ? a : b;
+      const int v = int16_t(src[2 * (i % 8)] | src[2 * (i % 8) + 1] << 8);
+      u8[i] = uint8_t(std::clamp(v, 0, 255));
+      i8[i] = uint8_t(std::clamp(v, -128, 127));
+    }
+    Block got(16);
+    store(got.data(), pack_i16_to_u8(load(a.data()), load(b.data())));
+    EXPECT_EQ(got, u8);
+    store(got.data(), pack_i16_to_i8(load(a.data()), load(b.data())));
+    EXPECT_EQ(got, i8);
+    const Vec quads[4] = {load(a.data()), load(b.data()), load(b.data()), load(a.data())};
+    for (int i = 0; i < 16; ++i) {
+      const Block& src = i / 4 == 0 || i / 4 == 3 ? a : b;
+      int32_t v;
+      std::memcpy(&v, src.data() + 4 * (i % 4), 4);
+      u8[i] = uint8_t(std::clamp(v, 0, 255));
+    }
+    store(got.data(), pack_bytes(quads));
+    EXPECT_EQ(got, u8);
+  }
 }
 
 }  // namespace
