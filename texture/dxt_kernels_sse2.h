@@ -55,8 +55,8 @@ inline void read_pixels(LoadedPixels& px, const unsigned char bgra[64], bool pun
 // each the sum of two decoders' readings; with Black, entry D+1 is black. A pixel p takes the
 // entry of lowest key 4 (|s_k|^2 + number of odd channels of s_k - 4 p.s_k) + k, black's key
 // being D+1. Writes the positions (0 for inactive pixels) and returns the sum of the scores
-// key >> 2, modulo 2^32. Here keys stay below 2^24, exact in a float, so one float minimum per
-// entry keeps both the score and the position.
+// key >> 2, modulo 2^32. As |s_k - 2p|^2 >= 0, keys lie above -16 |p|^2 and so |key| < 2^22,
+// exact in a float, and one float minimum per entry keeps both the score and the position.
 template <int D, bool Black>
 uint32_t best_entry_scores(const LoadedPixels& px, const int (&r)[4], const int (&g)[4],
                            const int (&b)[4], uint8_t pos[16]) {
@@ -194,10 +194,7 @@ class AlphaValues {
     Vec best = splat_i8(-1);
     for (int k = 0; k < 8; ++k) best = min_u8(best, distance(palette[k]));
     const Vec lo = interleave_low_i8(best, zero()), hi = interleave_high_i8(best, zero());
-    Vec v = add_i32(madd_i16(lo, lo), madd_i16(hi, hi));
-    v = add_i32(v, shuffle_i32<0x4e>(v));
-    v = add_i32(v, shuffle_i32<0xb1>(v));
-    return static_cast<uint32_t>(low_i32(v));
+    return horizontal_sum(add_i32(madd_i16(lo, lo), madd_i16(hi, hi)));
   }
 
   // Each pixel's nearest entry, the lowest index among equally near ones.

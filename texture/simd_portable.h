@@ -11,9 +11,6 @@ namespace qelt::dxt::portable {
 struct Vec {
   alignas(16) unsigned char b[16];
 };
-struct VecF {
-  alignas(16) unsigned char b[16];
-};
 
 namespace lanes {
 
@@ -98,16 +95,12 @@ inline Vec load_aligned(const void* p) { return load(p); }
 inline void store(void* p, Vec v) { std::memcpy(p, v.b, 16); }
 inline void store_aligned(void* p, Vec v) { store(p, v); }
 inline void store_low_half(void* p, Vec v) { std::memcpy(p, v.b, 8); }
-inline int low_i32(Vec v) { return int(lanes::as<std::uint32_t>(v).v[0]); }
 
 inline Vec bits_and(Vec a, Vec b) {
   return lanes::each<std::uint32_t>(a, b, [](std::uint32_t x, std::uint32_t y) { return x & y; });
 }
 inline Vec bits_or(Vec a, Vec b) {
   return lanes::each<std::uint32_t>(a, b, [](std::uint32_t x, std::uint32_t y) { return x | y; });
-}
-inline Vec bits_xor(Vec a, Vec b) {
-  return lanes::each<std::uint32_t>(a, b, [](std::uint32_t x, std::uint32_t y) { return x ^ y; });
 }
 inline Vec bits_andnot(Vec a, Vec b) {
   return lanes::each<std::uint32_t>(a, b, [](std::uint32_t x, std::uint32_t y) { return ~x & y; });
@@ -119,9 +112,6 @@ inline Vec add_i16(Vec a, Vec b) {
 }
 inline Vec add_i32(Vec a, Vec b) {
   return lanes::each<std::uint32_t>(a, b, [](std::uint32_t x, std::uint32_t y) { return x + y; });
-}
-inline Vec sub_i32(Vec a, Vec b) {
-  return lanes::each<std::uint32_t>(a, b, [](std::uint32_t x, std::uint32_t y) { return x - y; });
 }
 inline Vec multiply_low_i16(Vec a, Vec b) {
   // The low 16 bits of a product are the same for signed and unsigned lanes.
@@ -136,25 +126,6 @@ inline Vec madd_i16(Vec a, Vec b) {
   lanes::Of<std::uint32_t> r;
   for (int i = 0; i < 4; ++i)
     r.v[i] = std::uint32_t(product[2 * i]) + std::uint32_t(product[2 * i + 1]);
-  return lanes::from(r);
-}
-// Sum of absolute byte differences of each 8-byte half, in the low bits of its 64-bit lane. Four
-// differences at a time: adjacent bytes add into 16-bit halves, which a multiply then adds into
-// the top half.
-inline Vec sad_u8(Vec a, Vec b) {
-  lanes::Of<std::uint8_t> d;
-  for (int i = 0; i < 16; ++i)
-    d.v[i] = std::uint8_t(a.b[i] > b.b[i] ? a.b[i] - b.b[i] : b.b[i] - a.b[i]);
-  const lanes::Of<std::uint32_t> w = lanes::as<std::uint32_t>(lanes::from(d));
-  lanes::Of<std::uint64_t> r;
-  for (int half = 0; half < 2; ++half) {
-    std::uint32_t sum = 0;
-    for (int i = 2 * half; i < 2 * half + 2; ++i) {
-      const std::uint32_t pairs = (w.v[i] & 0x00ff00ffu) + ((w.v[i] >> 8) & 0x00ff00ffu);
-      sum += (pairs * 0x00010001u) >> 16;
-    }
-    r.v[half] = sum;
-  }
   return lanes::from(r);
 }
 inline Vec max_u8(Vec a, Vec b) {
@@ -178,10 +149,6 @@ inline Vec equal_i32(Vec a, Vec b) {
   return lanes::each<std::uint32_t>(
       a, b, [](std::uint32_t x, std::uint32_t y) { return x == y ? ~std::uint32_t(0) : 0; });
 }
-inline Vec greater_i32(Vec a, Vec b) {
-  return lanes::each<std::int32_t>(
-      a, b, [](std::int32_t x, std::int32_t y) { return x > y ? std::int32_t(-1) : 0; });
-}
 // The top bit of each byte, eight bytes at a time: with byte i's bit moved to bit 8i, a multiply
 // by the sum of 2^(56 - 7j) over j = 0..7 puts it at bit 56 + i; the other copies fall on
 // distinct bits below 56 or beyond 63, so nothing carries into the top byte.
@@ -199,16 +166,9 @@ inline int mask_of_i32(Vec v) {
   return mask;
 }
 
-// Counts past the lane width clear the lane, or fill it with the sign for arithmetic shifts.
-inline Vec shift_left_i32(Vec v, int n) {
-  return lanes::each<std::uint32_t>(v, [n](std::uint32_t x) { return n > 31 ? 0 : x << n; });
-}
+// Counts past the lane width clear the lane.
 inline Vec shift_right_u32(Vec v, int n) {
   return lanes::each<std::uint32_t>(v, [n](std::uint32_t x) { return n > 31 ? 0 : x >> n; });
-}
-inline Vec shift_right_i32(Vec v, int n) {
-  // GCC shifts negative values arithmetically, as the instruction does.
-  return lanes::each<std::int32_t>(v, [n](std::int32_t x) { return x >> (n > 31 ? 31 : n); });
 }
 inline Vec shift_right_u16(Vec v, int n) {
   return lanes::each<std::uint16_t>(v, [n](unsigned x) { return n > 15 ? 0 : x >> n; });
@@ -216,18 +176,8 @@ inline Vec shift_right_u16(Vec v, int n) {
 inline Vec shift_left_i64(Vec v, int n) {
   return lanes::each<std::uint64_t>(v, [n](std::uint64_t x) { return n > 63 ? 0 : x << n; });
 }
-template <int Order>
-inline Vec shuffle_i32(Vec v) {
-  const lanes::Of<std::uint32_t> x = lanes::as<std::uint32_t>(v);
-  lanes::Of<std::uint32_t> r;
-  for (int i = 0; i < 4; ++i) r.v[i] = x.v[(Order >> (2 * i)) & 3];
-  return lanes::from(r);
-}
 
 // Packs take the lanes of a, then those of b, each saturated to the narrower type.
-inline Vec pack_i32_to_i16(Vec a, Vec b) {
-  return lanes::pack<std::int16_t, std::int32_t>(a, b, -32768, 32767);
-}
 inline Vec pack_i16_to_i8(Vec a, Vec b) {
   return lanes::pack<std::int8_t, std::int16_t>(a, b, -128, 127);
 }
@@ -245,43 +195,6 @@ inline Vec interleave_high_i8(Vec a, Vec b) {
   for (int i = 0; i < 8; ++i) r.b[2 * i] = a.b[8 + i], r.b[2 * i + 1] = b.b[8 + i];
   return r;
 }
-inline Vec interleave_low_i64(Vec a, Vec b) {
-  Vec r;
-  std::memcpy(r.b, a.b, 8);
-  std::memcpy(r.b + 8, b.b, 8);
-  return r;
-}
-inline Vec interleave_high_i64(Vec a, Vec b) {
-  Vec r;
-  std::memcpy(r.b, a.b + 8, 8);
-  std::memcpy(r.b + 8, b.b + 8, 8);
-  return r;
-}
-
-// The encoder keeps only whole numbers below 2^24 in floats, so conversions are exact on any
-// floating-point unit and truncation equals the SSE2 conversion.
-inline VecF splat_f32(float v) {
-  const lanes::Of<float> r = {{v, v, v, v}};
-  return lanes::from<VecF>(r);
-}
-inline VecF to_f32(Vec v) {
-  const lanes::Of<std::int32_t> x = lanes::as<std::int32_t>(v);
-  lanes::Of<float> r;
-  for (int i = 0; i < 4; ++i) r.v[i] = float(x.v[i]);
-  return lanes::from<VecF>(r);
-}
-inline VecF min_f32(VecF a, VecF b) {
-  const lanes::Of<float> x = lanes::as<float>(a), y = lanes::as<float>(b);
-  lanes::Of<float> r;
-  for (int i = 0; i < 4; ++i) r.v[i] = x.v[i] < y.v[i] ? x.v[i] : y.v[i];
-  return lanes::from<VecF>(r);
-}
-inline Vec truncate_to_i32(VecF v) {
-  const lanes::Of<float> x = lanes::as<float>(v);
-  lanes::Of<std::int32_t> r;
-  for (int i = 0; i < 4; ++i) r.v[i] = std::int32_t(x.v[i]);
-  return lanes::from(r);
-}
 
 // Composite operations, each computed directly rather than from the ones above.
 inline Vec select(Vec mask, Vec a, Vec b) {
@@ -290,14 +203,6 @@ inline Vec select(Vec mask, Vec a, Vec b) {
   lanes::Of<std::uint32_t> r;
   for (int i = 0; i < 4; ++i) r.v[i] = (m.v[i] & x.v[i]) | (~m.v[i] & y.v[i]);
   return lanes::from(r);
-}
-inline Vec min32(Vec a, Vec b) {
-  return lanes::each<std::int32_t>(a, b,
-                                   [](std::int32_t x, std::int32_t y) { return x < y ? x : y; });
-}
-inline Vec max32(Vec a, Vec b) {
-  return lanes::each<std::int32_t>(a, b,
-                                   [](std::int32_t x, std::int32_t y) { return x > y ? x : y; });
 }
 inline std::uint32_t horizontal_sum(Vec v) {
   const lanes::Of<std::uint32_t> x = lanes::as<std::uint32_t>(v);
