@@ -5,7 +5,7 @@
 
 #include "dxt_encoder.h"
 #include "dxt_tables.h"
-#include "simd_portable.h"
+#include "dxt_kernels_portable.h"
 
 namespace qelt::dxt::portable {
 #include "dxt_block_encoder.inc"

@@ -6,7 +6,7 @@
 
 #include "dxt_encoder.h"
 #include "dxt_tables.h"
-#include "simd_sse2.h"
+#include "dxt_kernels_sse2.h"
 
 namespace qelt::dxt::sse2 {
 #include "dxt_block_encoder.inc"

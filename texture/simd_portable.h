@@ -11,47 +11,68 @@ namespace qelt::dxt::portable {
 struct Vec {
   alignas(16) unsigned char b[16];
 };
-struct VecF {
-  alignas(16) unsigned char b[16];
-};
 
 namespace lanes {
 
-template <typename T, typename V>
-inline T get(const V& v, int i) {
-  T x;
-  std::memcpy(&x, v.b + i * int(sizeof(T)), sizeof(T));
-  return x;
-}
+// A value seen as 16 / sizeof(T) lanes of type T. Every operation copies its operands into such
+// arrays, works on whole arrays in plain loops and copies the result back, which compilers keep
+// in registers and, where the target has vector instructions, turn into them.
+template <typename T>
+struct Of {
+  static constexpr int kCount = int(16 / sizeof(T));
+  T v[kCount];
+};
 
 template <typename T, typename V>
-inline void put(V& v, int i, T x) {
-  std::memcpy(v.b + i * int(sizeof(T)), &x, sizeof(T));
+inline Of<T> as(const V& x) {
+  Of<T> l;
+  std::memcpy(l.v, x.b, 16);
+  return l;
+}
+
+template <typename V = Vec, typename T>
+inline V from(const Of<T>& l) {
+  V r;
+  std::memcpy(r.b, l.v, 16);
+  return r;
 }
 
 // Lane by lane: r[i] = f(a[i], b[i]) over lanes of type T.
 template <typename T, typename F>
 inline Vec each(Vec a, Vec b, F f) {
-  Vec r;
-  for (int i = 0; i < int(16 / sizeof(T)); ++i) put<T>(r, i, T(f(get<T>(a, i), get<T>(b, i))));
-  return r;
+  const Of<T> x = as<T>(a), y = as<T>(b);
+  Of<T> r;
+  for (int i = 0; i < Of<T>::kCount; ++i) r.v[i] = T(f(x.v[i], y.v[i]));
+  return from(r);
 }
 
 template <typename T, typename F>
 inline Vec each(Vec a, F f) {
-  return each<T>(a, a, [&](T x, T) { return f(x); });
+  const Of<T> x = as<T>(a);
+  Of<T> r;
+  for (int i = 0; i < Of<T>::kCount; ++i) r.v[i] = T(f(x.v[i]));
+  return from(r);
 }
 
 template <typename T>
 inline Vec splat(T x) {
-  Vec r;
-  for (int i = 0; i < int(16 / sizeof(T)); ++i) put<T>(r, i, x);
-  return r;
+  Of<T> r;
+  for (int i = 0; i < Of<T>::kCount; ++i) r.v[i] = x;
+  return from(r);
 }
 
+// Narrows the lanes of a, then those of b, each saturated to [low, high].
 template <typename To, typename From>
-inline To saturate(From x, From low, From high) {
-  return To(x < low ? low : x > high ? high : x);
+inline Vec pack(Vec a, Vec b, int low, int high) {
+  From x[2 * Of<From>::kCount];
+  std::memcpy(x, a.b, 16);
+  std::memcpy(x + Of<From>::kCount, b.b, 16);
+  Of<To> r;
+  for (int i = 0; i < Of<To>::kCount; ++i) {
+    const From v = x[i] < From(low) ? From(low) : x[i];
+    r.v[i] = To(v > From(high) ? From(high) : v);
+  }
+  return from(r);
 }
 
 }  // namespace lanes
@@ -61,10 +82,9 @@ inline Vec splat_i8(char v) { return lanes::splat<std::uint8_t>(std::uint8_t(v))
 inline Vec splat_i16(short v) { return lanes::splat<std::uint16_t>(std::uint16_t(v)); }
 inline Vec splat_i32(int v) { return lanes::splat<std::uint32_t>(std::uint32_t(v)); }
 inline Vec make_i32(int a, int b, int c, int d) {
-  const int values[4] = {a, b, c, d};
-  Vec r;
-  for (int i = 0; i < 4; ++i) lanes::put<std::uint32_t>(r, i, std::uint32_t(values[i]));
-  return r;
+  const lanes::Of<std::uint32_t> r = {
+      {std::uint32_t(a), std::uint32_t(b), std::uint32_t(c), std::uint32_t(d)}};
+  return lanes::from(r);
 }
 inline Vec load(const void* p) {
   Vec r;
@@ -75,19 +95,15 @@ inline Vec load_aligned(const void* p) { return load(p); }
 inline void store(void* p, Vec v) { std::memcpy(p, v.b, 16); }
 inline void store_aligned(void* p, Vec v) { store(p, v); }
 inline void store_low_half(void* p, Vec v) { std::memcpy(p, v.b, 8); }
-inline int low_i32(Vec v) { return int(lanes::get<std::uint32_t>(v, 0)); }
 
 inline Vec bits_and(Vec a, Vec b) {
-  return lanes::each<std::uint8_t>(a, b, [](unsigned x, unsigned y) { return x & y; });
+  return lanes::each<std::uint32_t>(a, b, [](std::uint32_t x, std::uint32_t y) { return x & y; });
 }
 inline Vec bits_or(Vec a, Vec b) {
-  return lanes::each<std::uint8_t>(a, b, [](unsigned x, unsigned y) { return x | y; });
-}
-inline Vec bits_xor(Vec a, Vec b) {
-  return lanes::each<std::uint8_t>(a, b, [](unsigned x, unsigned y) { return x ^ y; });
+  return lanes::each<std::uint32_t>(a, b, [](std::uint32_t x, std::uint32_t y) { return x | y; });
 }
 inline Vec bits_andnot(Vec a, Vec b) {
-  return lanes::each<std::uint8_t>(a, b, [](unsigned x, unsigned y) { return ~x & y; });
+  return lanes::each<std::uint32_t>(a, b, [](std::uint32_t x, std::uint32_t y) { return ~x & y; });
 }
 
 // Wrapping arithmetic is done on unsigned lanes, where it is defined.
@@ -97,38 +113,20 @@ inline Vec add_i16(Vec a, Vec b) {
 inline Vec add_i32(Vec a, Vec b) {
   return lanes::each<std::uint32_t>(a, b, [](std::uint32_t x, std::uint32_t y) { return x + y; });
 }
-inline Vec sub_i32(Vec a, Vec b) {
-  return lanes::each<std::uint32_t>(a, b, [](std::uint32_t x, std::uint32_t y) { return x - y; });
-}
 inline Vec multiply_low_i16(Vec a, Vec b) {
   // The low 16 bits of a product are the same for signed and unsigned lanes.
   return lanes::each<std::uint16_t>(a, b, [](std::uint32_t x, std::uint32_t y) { return x * y; });
 }
-// Signed 16-bit products, summed in pairs into 32-bit lanes.
+// Signed 16-bit products, summed in pairs into 32-bit lanes. Each product fits in 32 bits; their
+// sum wraps as the instruction's does.
 inline Vec madd_i16(Vec a, Vec b) {
-  Vec r;
-  for (int i = 0; i < 4; ++i) {
-    const std::int64_t sum =
-        std::int64_t(lanes::get<std::int16_t>(a, 2 * i)) * lanes::get<std::int16_t>(b, 2 * i) +
-        std::int64_t(lanes::get<std::int16_t>(a, 2 * i + 1)) *
-            lanes::get<std::int16_t>(b, 2 * i + 1);
-    lanes::put<std::uint32_t>(r, i, std::uint32_t(sum));
-  }
-  return r;
-}
-// Sum of absolute byte differences of each 8-byte half, in the low bits of its 64-bit lane.
-inline Vec sad_u8(Vec a, Vec b) {
-  Vec r;
-  for (int half = 0; half < 2; ++half) {
-    std::uint64_t sum = 0;
-    for (int i = 8 * half; i < 8 * half + 8; ++i)
-      sum += a.b[i] > b.b[i] ? a.b[i] - b.b[i] : b.b[i] - a.b[i];
-    lanes::put<std::uint64_t>(r, half, sum);
-  }
-  return r;
-}
-inline Vec min_u8(Vec a, Vec b) {
-  return lanes::each<std::uint8_t>(a, b, [](unsigned x, unsigned y) { return x < y ? x : y; });
+  const lanes::Of<std::int16_t> x = lanes::as<std::int16_t>(a), y = lanes::as<std::int16_t>(b);
+  std::int32_t product[8];
+  for (int i = 0; i < 8; ++i) product[i] = x.v[i] * y.v[i];
+  lanes::Of<std::uint32_t> r;
+  for (int i = 0; i < 4; ++i)
+    r.v[i] = std::uint32_t(product[2 * i]) + std::uint32_t(product[2 * i + 1]);
+  return lanes::from(r);
 }
 inline Vec max_u8(Vec a, Vec b) {
   return lanes::each<std::uint8_t>(a, b, [](unsigned x, unsigned y) { return x > y ? x : y; });
@@ -137,38 +135,40 @@ inline Vec subtract_saturated_u8(Vec a, Vec b) {
   return lanes::each<std::uint8_t>(a, b, [](unsigned x, unsigned y) { return x > y ? x - y : 0; });
 }
 
+// Eight bytes at a time: a byte of t = a ^ b is nonzero exactly where adding 0x7f to its low
+// seven bits, or-ed with t, sets its top bit.
 inline Vec equal_i8(Vec a, Vec b) {
-  return lanes::each<std::uint8_t>(a, b, [](unsigned x, unsigned y) { return x == y ? 0xff : 0; });
+  constexpr std::uint64_t kLow7 = 0x7f7f7f7f7f7f7f7full;
+  return lanes::each<std::uint64_t>(a, b, [](std::uint64_t x, std::uint64_t y) {
+    const std::uint64_t t = x ^ y;
+    const std::uint64_t same = ~(((t & kLow7) + kLow7) | t) & ~kLow7;
+    return (same >> 7) * 0xff;
+  });
 }
 inline Vec equal_i32(Vec a, Vec b) {
   return lanes::each<std::uint32_t>(
       a, b, [](std::uint32_t x, std::uint32_t y) { return x == y ? ~std::uint32_t(0) : 0; });
 }
-inline Vec greater_i32(Vec a, Vec b) {
-  return lanes::each<std::int32_t>(
-      a, b, [](std::int32_t x, std::int32_t y) { return x > y ? std::int32_t(-1) : 0; });
-}
+// The top bit of each byte, eight bytes at a time: with byte i's bit moved to bit 8i, a multiply
+// by the sum of 2^(56 - 7j) over j = 0..7 puts it at bit 56 + i; the other copies fall on
+// distinct bits below 56 or beyond 63, so nothing carries into the top byte.
 inline int mask_of_i8(Vec v) {
+  const lanes::Of<std::uint64_t> x = lanes::as<std::uint64_t>(v);
   int mask = 0;
-  for (int i = 0; i < 16; ++i) mask |= (v.b[i] >> 7) << i;
+  for (int i = 0; i < 2; ++i)
+    mask |= int((((x.v[i] >> 7) & 0x0101010101010101ull) * 0x0102040810204080ull) >> 56) << (8 * i);
   return mask;
 }
 inline int mask_of_i32(Vec v) {
+  const lanes::Of<std::uint32_t> x = lanes::as<std::uint32_t>(v);
   int mask = 0;
-  for (int i = 0; i < 4; ++i) mask |= int(lanes::get<std::uint32_t>(v, i) >> 31) << i;
+  for (int i = 0; i < 4; ++i) mask |= int(x.v[i] >> 31) << i;
   return mask;
 }
 
-// Counts past the lane width clear the lane, or fill it with the sign for arithmetic shifts.
-inline Vec shift_left_i32(Vec v, int n) {
-  return lanes::each<std::uint32_t>(v, [n](std::uint32_t x) { return n > 31 ? 0 : x << n; });
-}
+// Counts past the lane width clear the lane.
 inline Vec shift_right_u32(Vec v, int n) {
   return lanes::each<std::uint32_t>(v, [n](std::uint32_t x) { return n > 31 ? 0 : x >> n; });
-}
-inline Vec shift_right_i32(Vec v, int n) {
-  // GCC shifts negative values arithmetically, as the instruction does.
-  return lanes::each<std::int32_t>(v, [n](std::int32_t x) { return x >> (n > 31 ? 31 : n); });
 }
 inline Vec shift_right_u16(Vec v, int n) {
   return lanes::each<std::uint16_t>(v, [n](unsigned x) { return n > 15 ? 0 : x >> n; });
@@ -176,44 +176,13 @@ inline Vec shift_right_u16(Vec v, int n) {
 inline Vec shift_left_i64(Vec v, int n) {
   return lanes::each<std::uint64_t>(v, [n](std::uint64_t x) { return n > 63 ? 0 : x << n; });
 }
-template <int N>
-inline Vec shift_bytes_right(Vec v) {
-  Vec r = zero();
-  for (int i = 0; i + N < 16; ++i) r.b[i] = v.b[i + N];
-  return r;
-}
-template <int Order>
-inline Vec shuffle_i32(Vec v) {
-  Vec r;
-  for (int i = 0; i < 4; ++i)
-    lanes::put<std::uint32_t>(r, i, lanes::get<std::uint32_t>(v, (Order >> (2 * i)) & 3));
-  return r;
-}
 
 // Packs take the lanes of a, then those of b, each saturated to the narrower type.
-inline Vec pack_i32_to_i16(Vec a, Vec b) {
-  Vec r;
-  for (int i = 0; i < 8; ++i) {
-    const std::int32_t x = lanes::get<std::int32_t>(i < 4 ? a : b, i % 4);
-    lanes::put<std::int16_t>(r, i, lanes::saturate<std::int16_t, std::int32_t>(x, -32768, 32767));
-  }
-  return r;
-}
 inline Vec pack_i16_to_i8(Vec a, Vec b) {
-  Vec r;
-  for (int i = 0; i < 16; ++i) {
-    const std::int32_t x = lanes::get<std::int16_t>(i < 8 ? a : b, i % 8);
-    r.b[i] = std::uint8_t(lanes::saturate<std::int8_t, std::int32_t>(x, -128, 127));
-  }
-  return r;
+  return lanes::pack<std::int8_t, std::int16_t>(a, b, -128, 127);
 }
 inline Vec pack_i16_to_u8(Vec a, Vec b) {
-  Vec r;
-  for (int i = 0; i < 16; ++i) {
-    const std::int32_t x = lanes::get<std::int16_t>(i < 8 ? a : b, i % 8);
-    r.b[i] = lanes::saturate<std::uint8_t, std::int32_t>(x, 0, 255);
-  }
-  return r;
+  return lanes::pack<std::uint8_t, std::int16_t>(a, b, 0, 255);
 }
 // Interleaves take a's and b's lanes in turn, from the low or the high half.
 inline Vec interleave_low_i8(Vec a, Vec b) {
@@ -226,42 +195,33 @@ inline Vec interleave_high_i8(Vec a, Vec b) {
   for (int i = 0; i < 8; ++i) r.b[2 * i] = a.b[8 + i], r.b[2 * i + 1] = b.b[8 + i];
   return r;
 }
-inline Vec interleave_low_i64(Vec a, Vec b) {
-  Vec r;
-  std::memcpy(r.b, a.b, 8);
-  std::memcpy(r.b + 8, b.b, 8);
-  return r;
-}
-inline Vec interleave_high_i64(Vec a, Vec b) {
-  Vec r;
-  std::memcpy(r.b, a.b + 8, 8);
-  std::memcpy(r.b + 8, b.b + 8, 8);
-  return r;
-}
 
-// The encoder keeps only whole numbers below 2^24 in floats, so conversions are exact on any
-// floating-point unit and truncation equals the SSE2 conversion.
-inline VecF splat_f32(float v) {
-  VecF r;
-  for (int i = 0; i < 4; ++i) lanes::put<float>(r, i, v);
-  return r;
+// Composite operations, each computed directly rather than from the ones above.
+inline Vec select(Vec mask, Vec a, Vec b) {
+  const lanes::Of<std::uint32_t> m = lanes::as<std::uint32_t>(mask),
+                                 x = lanes::as<std::uint32_t>(a), y = lanes::as<std::uint32_t>(b);
+  lanes::Of<std::uint32_t> r;
+  for (int i = 0; i < 4; ++i) r.v[i] = (m.v[i] & x.v[i]) | (~m.v[i] & y.v[i]);
+  return lanes::from(r);
 }
-inline VecF to_f32(Vec v) {
-  VecF r;
-  for (int i = 0; i < 4; ++i) lanes::put<float>(r, i, float(lanes::get<std::int32_t>(v, i)));
-  return r;
+inline std::uint32_t horizontal_sum(Vec v) {
+  const lanes::Of<std::uint32_t> x = lanes::as<std::uint32_t>(v);
+  return x.v[0] + x.v[1] + x.v[2] + x.v[3];
 }
-inline VecF min_f32(VecF a, VecF b) {
-  VecF r;
-  for (int i = 0; i < 4; ++i) {
-    const float x = lanes::get<float>(a, i), y = lanes::get<float>(b, i);
-    lanes::put<float>(r, i, x < y ? x : y);
-  }
-  return r;
+inline int sum_bytes(Vec v) {
+  int sum = 0;
+  for (int i = 0; i < 16; ++i) sum += v.b[i];
+  return sum;
 }
-inline Vec truncate_to_i32(VecF v) {
+// The 32-bit lanes of four values, saturated to bytes.
+inline Vec pack_bytes(const Vec (&quads)[4]) {
+  std::int32_t x[16];
+  for (int j = 0; j < 4; ++j) std::memcpy(x + 4 * j, quads[j].b, 16);
   Vec r;
-  for (int i = 0; i < 4; ++i) lanes::put<std::int32_t>(r, i, std::int32_t(lanes::get<float>(v, i)));
+  for (int i = 0; i < 16; ++i) {
+    const std::int32_t v = x[i] < 0 ? 0 : x[i];
+    r.b[i] = std::uint8_t(v > 255 ? 255 : v);
+  }
   return r;
 }
 

@@ -5,6 +5,8 @@
 
 #include <emmintrin.h>
 
+#include <cstdint>
+
 namespace qelt::dxt::sse2 {
 
 using Vec = __m128i;
@@ -70,5 +72,25 @@ inline VecF splat_f32(float v) { return _mm_set1_ps(v); }
 inline VecF to_f32(Vec v) { return _mm_cvtepi32_ps(v); }
 inline VecF min_f32(VecF a, VecF b) { return _mm_min_ps(a, b); }
 inline Vec truncate_to_i32(VecF v) { return _mm_cvttps_epi32(v); }
+
+// Composite operations, which simd_portable.h computes directly.
+inline Vec select(Vec mask, Vec a, Vec b) {
+  return bits_or(bits_and(mask, a), bits_andnot(mask, b));
+}
+inline Vec min32(Vec a, Vec b) { return select(greater_i32(a, b), b, a); }
+inline Vec max32(Vec a, Vec b) { return select(greater_i32(a, b), a, b); }
+inline uint32_t horizontal_sum(Vec v) {
+  v = add_i32(v, shuffle_i32<0x4e>(v));
+  v = add_i32(v, shuffle_i32<0xb1>(v));
+  return static_cast<uint32_t>(low_i32(v));
+}
+inline int sum_bytes(Vec v) {
+  const Vec s = sad_u8(v, zero());
+  return low_i32(add_i32(s, interleave_high_i64(s, s)));
+}
+// The 32-bit lanes of four values, saturated to bytes.
+inline Vec pack_bytes(const Vec (&quads)[4]) {
+  return pack_i16_to_u8(pack_i32_to_i16(quads[0], quads[1]), pack_i32_to_i16(quads[2], quads[3]));
+}
 
 }  // namespace qelt::dxt::sse2
