@@ -88,10 +88,6 @@ int distance(int a, int b) { return a > b ? a - b : b - a; }
     static uint32_t best(A&&... a) {                                                         \
       return qelt::dxt::path::best_entry_scores<D, Black>(a...);                             \
     }                                                                                        \
-    template <int D, typename... A>                                                          \
-    static void slice(A&&... a) {                                                            \
-      qelt::dxt::path::slice_projections<D>(a...);                                           \
-    }                                                                                        \
     template <typename... A>                                                                 \
     static void sums(A&&... a) {                                                             \
       qelt::dxt::path::sums_at_positions(a...);                                              \
@@ -291,8 +287,8 @@ std::vector<std::vector<int>> axes() {
   return v;
 }
 
-// Projections, their extremes (the first pixel on ties), the slicing into positions and the order
-// by descending projection (the last pixel on ties) over the active pixels.
+// Projections, their extremes (the first pixel on ties) and the order by descending projection
+// (the last pixel on ties) over the active pixels.
 template <typename K>
 void check_projection(const Block& b, bool punch_through, const int (&v)[3]) {
   const auto px = K::read(b, punch_through);
@@ -321,14 +317,6 @@ void check_projection(const Block& b, bool punch_through, const int (&v)[3]) {
   uint8_t pixel[16];
   K::order(px, pr, pixel);
   for (size_t t = 0; t < order.size(); ++t) EXPECT_EQ(pixel[t], order[order.size() - 1 - t].second);
-  uint8_t pos[16];
-  K::template slice<3>(px, pr, pos);
-  for (int i = 0; i < 16; ++i) {
-    int want = 0;
-    for (int k = 1; k <= 3; ++k)
-      want += 6 * (pr.high - want_proj[i]) > (2 * k - 1) * (pr.high - pr.low);
-    EXPECT_EQ(pos[i], active(b, i, punch_through) ? want : 0) << "pixel " << i;
-  }
 }
 
 template <typename K>
@@ -348,7 +336,7 @@ void check_axis_kernels() {
   });
 }
 
-TEST(DxtKernels, ProductsProjectionsSlicesAndOrderMatchDirectComputation) {
+TEST(DxtKernels, ProductsProjectionsAndOrderMatchDirectComputation) {
   check_axis_kernels<Portable>();
 #if defined(__SSE2__)
   check_axis_kernels<Sse2>();
@@ -384,54 +372,6 @@ TEST(DxtKernels, PositionSumsCountActivePixelsOnly) {
 #if defined(__SSE2__)
   check_position_sums<Sse2>();
 #endif
-}
-
-// Byte patterns for the vector operations: zero, all top bits, alternating, then random bytes.
-std::vector<Block> byte_patterns() {
-  std::vector<Block> v = {Block(16, 0), Block(16, 0x80), Block(16, 0xff), Block(16, 0x7f)};
-  Block alternating(16);
-  for (int i = 0; i < 16; ++i) alternating[i] = uint8_t(i % 2 ? 0x80 : 0x7f);
-  v.push_back(alternating);
-  uint32_t s = 19;
-  for (int n = 0; n < 40; ++n) {
-    Block b(16);
-    for (auto& x : b) x = uint8_t(lcg(s));
-    v.push_back(b);
-  }
-  return v;
-}
-
-// Masks take each byte's top bit; packs saturate 16-bit and 32-bit lanes, read little-endian,
-// to bytes.
-TEST(DxtKernels, PortableByteMasksAndPacksSaturate) {
-  using namespace qelt::dxt::portable;
-  for (const Block& a : byte_patterns()) {
-    const Block b(a.rbegin(), a.rend());
-    int mask = 0;
-    for (int i = 0; i < 16; ++i) mask |= (a[i] >> 7) << i;
-    EXPECT_EQ(mask_of_i8(load(a.data())), mask);
-    Block u8(16), i8(16);
-    for (int i = 0; i < 16; ++i) {
-      const Block& src = i < 8 ? a : b;
-      const int v = int16_t(src[2 * (i % 8)] | src[2 * (i % 8) + 1] << 8);
-      u8[i] = uint8_t(std::clamp(v, 0, 255));
-      i8[i] = uint8_t(std::clamp(v, -128, 127));
-    }
-    Block got(16);
-    store(got.data(), pack_i16_to_u8(load(a.data()), load(b.data())));
-    EXPECT_EQ(got, u8);
-    store(got.data(), pack_i16_to_i8(load(a.data()), load(b.data())));
-    EXPECT_EQ(got, i8);
-    const Vec quads[4] = {load(a.data()), load(b.data()), load(b.data()), load(a.data())};
-    for (int i = 0; i < 16; ++i) {
-      const Block& src = i / 4 == 0 || i / 4 == 3 ? a : b;
-      int32_t v;
-      std::memcpy(&v, src.data() + 4 * (i % 4), 4);
-      u8[i] = uint8_t(std::clamp(v, 0, 255));
-    }
-    store(got.data(), pack_bytes(quads));
-    EXPECT_EQ(got, u8);
-  }
 }
 
 }  // namespace
