@@ -258,5 +258,14 @@ inline void sums_at_positions(const LoadedPixels& px, const uint8_t pos[16], int
   }
 }
 
+// The 2-bit indices of a colour block, pixel i's at bits 2i: code[pos[i]] for the pixels with
+// 0xff bytes in `active`, 3 for the others. Positions are 0 to 3.
+inline uint32_t index_bits(const uint8_t pos[16], const int (&code)[4], Vec active) {
+  uint32_t bits = 0;
+  for (int i = 0; i < 16; ++i)
+    bits |= static_cast<uint32_t>(active.b[i] ? code[pos[i]] : 3) << (2 * i);
+  return bits;
+}
+
 }  // namespace
 }  // namespace qelt::dxt::portable

@@ -261,5 +261,30 @@ inline void sums_at_positions(const LoadedPixels& px, const uint8_t pos[16], int
   }
 }
 
+// Spreads the 16 bits of v to the even bit positions of the result.
+inline uint32_t spread_bits(uint32_t v) {
+  v = (v | (v << 8)) & 0x00ff00ffu;
+  v = (v | (v << 4)) & 0x0f0f0f0fu;
+  v = (v | (v << 2)) & 0x33333333u;
+  return (v | (v << 1)) & 0x55555555u;
+}
+
+// The 2-bit indices of a colour block, pixel i's at bits 2i: code[pos[i]] for the pixels with
+// 0xff bytes in `active`, 3 for the others. Positions are 0 to 3, 16-byte aligned.
+inline uint32_t index_bits(const uint8_t pos[16], const int (&code)[4], Vec active) {
+  const Vec p = load_aligned(pos);
+  // Every pixel covered, all at one position, as in flat blocks.
+  if (mask_of_i8(bits_and(equal_i8(p, splat_i8(static_cast<char>(pos[0]))), active)) == 0xffff)
+    return static_cast<uint32_t>(code[pos[0]]) * 0x55555555u;
+  Vec idx = bits_andnot(active, splat_i8(3));
+  for (int k = 0; k < 4; ++k) {
+    const Vec hit = bits_and(equal_i8(p, splat_i8(static_cast<char>(k))), active);
+    idx = bits_or(idx, bits_and(hit, splat_i8(static_cast<char>(code[k]))));
+  }
+  const uint32_t low = static_cast<uint32_t>(mask_of_i8(shift_left_i64(idx, 7)));
+  const uint32_t high = static_cast<uint32_t>(mask_of_i8(shift_left_i64(idx, 6)));
+  return spread_bits(low) | (spread_bits(high) << 1);
+}
+
 }  // namespace
 }  // namespace qelt::dxt::sse2

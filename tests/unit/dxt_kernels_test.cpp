@@ -108,6 +108,10 @@ int distance(int a, int b) { return a > b ? a - b : b - a; }
     static void order(A&&... a) {                                                            \
       qelt::dxt::path::order_by_projection(a...);                                            \
     }                                                                                        \
+    template <typename... A>                                                                 \
+    static uint32_t indices(A&&... a) {                                                      \
+      return qelt::dxt::path::index_bits(a...);                                              \
+    }                                                                                        \
   }
 PATH_KERNELS(Portable, portable);
 #if defined(__SSE2__)
@@ -383,6 +387,44 @@ TEST(DxtKernels, PositionSumsCountActivePixelsOnly) {
   check_position_sums<Portable>();
 #if defined(__SSE2__)
   check_position_sums<Sse2>();
+#endif
+}
+
+// Each pixel's two bits name its position's code where it is active and 3 where it is not; the
+// table holds positions and active pixels as strings of digits and 0/1 flags.
+template <typename K>
+void check_index_bits() {
+  struct Case {
+    const char* pos;
+    const char* active;
+    int code[4];
+  };
+  const Case cases[] = {
+      {"2222222222222222", "1111111111111111", {0, 2, 1, 3}},
+      {"0000000000000000", "1111111111111111", {0, 0, 0, 0}},
+      {"1111111111111111", "0111111111111111", {0, 2, 3, 1}},
+      {"3333333333333333", "0000000000000000", {0, 2, 1, 3}},
+      {"0123012301230123", "1111111111111111", {0, 2, 3, 1}},
+      {"3210321032103210", "1100110011001100", {0, 2, 1, 3}},
+      {"0011223300112233", "1010101010101010", {1, 3, 0, 2}},
+  };
+  for (const Case& c : cases) {
+    alignas(16) uint8_t pos[16];
+    uint8_t active[16];
+    for (int i = 0; i < 16; ++i) {
+      pos[i] = uint8_t(c.pos[i] - '0');
+      active[i] = c.active[i] == '1' ? 0xff : 0;
+    }
+    const uint32_t bits = K::indices(pos, c.code, K::vec(active));
+    for (int i = 0; i < 16; ++i)
+      EXPECT_EQ(int(bits >> (2 * i)) & 3, active[i] ? c.code[pos[i]] : 3) << c.pos << " " << i;
+  }
+}
+
+TEST(DxtKernels, IndexBitsTakeEachPositionsCode) {
+  check_index_bits<Portable>();
+#if defined(__SSE2__)
+  check_index_bits<Sse2>();
 #endif
 }
 
