@@ -267,5 +267,22 @@ inline uint32_t index_bits(const uint8_t pos[16], const int (&code)[4], Vec acti
   return bits;
 }
 
+// The 16 alpha values, one byte each.
+inline Vec alpha_bytes(const unsigned char bgra[64]) {
+  Vec a;
+  for (int i = 0; i < 16; ++i) a.b[i] = bgra[4 * i + 3];
+  return a;
+}
+
+// The 4-bit alpha levels of an explicit alpha block, pixel pairs sharing a byte with the first in
+// the low nibble. Each is the nearest of 16 levels, (15a + 127) / 255.
+inline void explicit_alpha(const unsigned char bgra[64], unsigned char out[8]) {
+  for (int j = 0; j < 8; ++j) {
+    const int first = (15 * bgra[8 * j + 3] + 127) / 255,
+              second = (15 * bgra[8 * j + 7] + 127) / 255;
+    out[j] = static_cast<unsigned char>(first | second << 4);
+  }
+}
+
 }  // namespace
 }  // namespace qelt::dxt::portable

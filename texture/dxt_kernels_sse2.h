@@ -286,5 +286,29 @@ inline uint32_t index_bits(const uint8_t pos[16], const int (&code)[4], Vec acti
   return spread_bits(low) | (spread_bits(high) << 1);
 }
 
+// The 16 alpha values, one byte each.
+inline Vec alpha_bytes(const unsigned char bgra[64]) {
+  Vec a[4];
+  for (int j = 0; j < 4; ++j) a[j] = shift_right_u32(load(bgra + 16 * j), 24);
+  return pack_bytes(a);
+}
+
+// The 4-bit alpha levels of an explicit alpha block, pixel pairs sharing a byte with the first in
+// the low nibble. Each is the nearest of 16 levels, (15a + 127) / 255, where
+// x / 255 = (x + 1 + (x >> 8)) >> 8 for the x that occur.
+inline void explicit_alpha(const unsigned char bgra[64], unsigned char out[8]) {
+  const Vec a = alpha_bytes(bgra);
+  Vec q[2];
+  for (int h = 0; h < 2; ++h) {
+    const Vec w = h ? interleave_high_i8(a, zero()) : interleave_low_i8(a, zero());
+    const Vec x = add_i16(multiply_low_i16(w, splat_i16(15)), splat_i16(127));
+    q[h] = shift_right_u16(add_i16(add_i16(x, splat_i16(1)), shift_right_u16(x, 8)), 8);
+  }
+  const Vec levels = pack_i16_to_u8(q[0], q[1]);
+  const Vec pairs = bits_or(bits_and(levels, splat_i16(0x0f)),
+                            bits_and(shift_right_u16(levels, 4), splat_i16(0xf0)));
+  store_low_half(out, pack_i16_to_u8(pairs, pairs));
+}
+
 }  // namespace
 }  // namespace qelt::dxt::sse2
