@@ -284,5 +284,16 @@ inline void explicit_alpha(const unsigned char bgra[64], unsigned char out[8]) {
   }
 }
 
+// The pixels, as a 16-bit mask, whose colour is that of pixel i.
+inline int same_colour_as(const unsigned char bgra[64], int i) {
+  const unsigned char* a = bgra + 4 * i;
+  int same = 0;
+  for (int j = 0; j < 16; ++j) {
+    const unsigned char* b = bgra + 4 * j;
+    same |= int(a[0] == b[0] && a[1] == b[1] && a[2] == b[2]) << j;
+  }
+  return same;
+}
+
 }  // namespace
 }  // namespace qelt::dxt::portable

@@ -310,5 +310,18 @@ inline void explicit_alpha(const unsigned char bgra[64], unsigned char out[8]) {
   store_low_half(out, pack_i16_to_u8(pairs, pairs));
 }
 
+// The pixels, as a 16-bit mask, whose colour is that of pixel i.
+int same_colour_as(const unsigned char bgra[64], int i) {
+  uint32_t colour;
+  std::memcpy(&colour, bgra + 4 * i, 4);
+  const Vec ref = splat_i32(static_cast<int>(colour & 0xffffff));
+  int same = 0;
+  for (int j = 0; j < 4; ++j) {
+    const Vec x = bits_and(load(bgra + 16 * j), splat_i32(0xffffff));
+    same |= mask_of_i32(equal_i32(x, ref)) << (4 * j);
+  }
+  return same;
+}
+
 }  // namespace
 }  // namespace qelt::dxt::sse2

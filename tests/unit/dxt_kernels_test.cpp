@@ -120,6 +120,10 @@ int distance(int a, int b) { return a > b ? a - b : b - a; }
     static void explicit_alpha(A&&... a) {                                                   \
       qelt::dxt::path::explicit_alpha(a...);                                                 \
     }                                                                                        \
+    template <typename... A>                                                                 \
+    static int same_colour(A&&... a) {                                                       \
+      return qelt::dxt::path::same_colour_as(a...);                                          \
+    }                                                                                        \
   }
 PATH_KERNELS(Portable, portable);
 #if defined(__SSE2__)
@@ -461,6 +465,34 @@ TEST(DxtKernels, ExplicitAlphaTakesTheNearestLevel) {
   check_explicit_alpha<Portable>();
 #if defined(__SSE2__)
   check_explicit_alpha<Sse2>();
+#endif
+}
+
+// Blocks drawn from colours that differ from the first in one channel each, with alpha varying
+// throughout: the mask holds the pixels of pixel i's letter.
+template <typename K>
+void check_same_colour() {
+  const uint8_t colours[4][3] = {{10, 20, 30}, {11, 20, 30}, {10, 21, 30}, {10, 20, 31}};
+  const char* patterns[] = {"aaaaaaaaaaaaaaaa", "aaaaaaaaaaaaaaab", "baaaaaaaaaaaaaaa",
+                            "abcdabcdabcdabcd", "aabbccddaabbccdd", "dcbaaaaaaaaaaaaa"};
+  for (const char* pat : patterns) {
+    Block blk(64);
+    for (int j = 0; j < 16; ++j) {
+      for (int c = 0; c < 3; ++c) blk[4 * j + c] = colours[pat[j] - 'a'][c];
+      blk[4 * j + 3] = uint8_t(17 * j);
+    }
+    for (int i = 0; i < 16; ++i) {
+      int want = 0;
+      for (int j = 0; j < 16; ++j) want |= int(pat[j] == pat[i]) << j;
+      EXPECT_EQ(K::same_colour(blk.data(), i), want) << pat << " " << i;
+    }
+  }
+}
+
+TEST(DxtKernels, SameColourMasksIgnoreAlpha) {
+  check_same_colour<Portable>();
+#if defined(__SSE2__)
+  check_same_colour<Sse2>();
 #endif
 }
 
