@@ -258,5 +258,42 @@ inline void sums_at_positions(const LoadedPixels& px, const uint8_t pos[16], int
   }
 }
 
+// The 2-bit indices of a colour block, pixel i's at bits 2i: code[pos[i]] for the pixels with
+// 0xff bytes in `active`, 3 for the others. Positions are 0 to 3.
+inline uint32_t index_bits(const uint8_t pos[16], const int (&code)[4], Vec active) {
+  uint32_t bits = 0;
+  for (int i = 0; i < 16; ++i)
+    bits |= static_cast<uint32_t>(active.b[i] ? code[pos[i]] : 3) << (2 * i);
+  return bits;
+}
+
+// The 16 alpha values, one byte each.
+inline Vec alpha_bytes(const unsigned char bgra[64]) {
+  Vec a;
+  for (int i = 0; i < 16; ++i) a.b[i] = bgra[4 * i + 3];
+  return a;
+}
+
+// The 4-bit alpha levels of an explicit alpha block, pixel pairs sharing a byte with the first in
+// the low nibble. Each is the nearest of 16 levels, (15a + 127) / 255.
+inline void explicit_alpha(const unsigned char bgra[64], unsigned char out[8]) {
+  for (int j = 0; j < 8; ++j) {
+    const int first = (15 * bgra[8 * j + 3] + 127) / 255,
+              second = (15 * bgra[8 * j + 7] + 127) / 255;
+    out[j] = static_cast<unsigned char>(first | second << 4);
+  }
+}
+
+// The pixels, as a 16-bit mask, whose colour is that of pixel i.
+inline int same_colour_as(const unsigned char bgra[64], int i) {
+  const unsigned char* a = bgra + 4 * i;
+  int same = 0;
+  for (int j = 0; j < 16; ++j) {
+    const unsigned char* b = bgra + 4 * j;
+    same |= int(a[0] == b[0] && a[1] == b[1] && a[2] == b[2]) << j;
+  }
+  return same;
+}
+
 }  // namespace
 }  // namespace qelt::dxt::portable

@@ -261,5 +261,67 @@ inline void sums_at_positions(const LoadedPixels& px, const uint8_t pos[16], int
   }
 }
 
+// Spreads the 16 bits of v to the even bit positions of the result.
+inline uint32_t spread_bits(uint32_t v) {
+  v = (v | (v << 8)) & 0x00ff00ffu;
+  v = (v | (v << 4)) & 0x0f0f0f0fu;
+  v = (v | (v << 2)) & 0x33333333u;
+  return (v | (v << 1)) & 0x55555555u;
+}
+
+// The 2-bit indices of a colour block, pixel i's at bits 2i: code[pos[i]] for the pixels with
+// 0xff bytes in `active`, 3 for the others. Positions are 0 to 3, 16-byte aligned.
+inline uint32_t index_bits(const uint8_t pos[16], const int (&code)[4], Vec active) {
+  const Vec p = load_aligned(pos);
+  // Every pixel covered, all at one position, as in flat blocks.
+  if (mask_of_i8(bits_and(equal_i8(p, splat_i8(static_cast<char>(pos[0]))), active)) == 0xffff)
+    return static_cast<uint32_t>(code[pos[0]]) * 0x55555555u;
+  Vec idx = bits_andnot(active, splat_i8(3));
+  for (int k = 0; k < 4; ++k) {
+    const Vec hit = bits_and(equal_i8(p, splat_i8(static_cast<char>(k))), active);
+    idx = bits_or(idx, bits_and(hit, splat_i8(static_cast<char>(code[k]))));
+  }
+  const uint32_t low = static_cast<uint32_t>(mask_of_i8(shift_left_i64(idx, 7)));
+  const uint32_t high = static_cast<uint32_t>(mask_of_i8(shift_left_i64(idx, 6)));
+  return spread_bits(low) | (spread_bits(high) << 1);
+}
+
+// The 16 alpha values, one byte each.
+inline Vec alpha_bytes(const unsigned char bgra[64]) {
+  Vec a[4];
+  for (int j = 0; j < 4; ++j) a[j] = shift_right_u32(load(bgra + 16 * j), 24);
+  return pack_bytes(a);
+}
+
+// The 4-bit alpha levels of an explicit alpha block, pixel pairs sharing a byte with the first in
+// the low nibble. Each is the nearest of 16 levels, (15a + 127) / 255, where
+// x / 255 = (x + 1 + (x >> 8)) >> 8 for the x that occur.
+inline void explicit_alpha(const unsigned char bgra[64], unsigned char out[8]) {
+  const Vec a = alpha_bytes(bgra);
+  Vec q[2];
+  for (int h = 0; h < 2; ++h) {
+    const Vec w = h ? interleave_high_i8(a, zero()) : interleave_low_i8(a, zero());
+    const Vec x = add_i16(multiply_low_i16(w, splat_i16(15)), splat_i16(127));
+    q[h] = shift_right_u16(add_i16(add_i16(x, splat_i16(1)), shift_right_u16(x, 8)), 8);
+  }
+  const Vec levels = pack_i16_to_u8(q[0], q[1]);
+  const Vec pairs = bits_or(bits_and(levels, splat_i16(0x0f)),
+                            bits_and(shift_right_u16(levels, 4), splat_i16(0xf0)));
+  store_low_half(out, pack_i16_to_u8(pairs, pairs));
+}
+
+// The pixels, as a 16-bit mask, whose colour is that of pixel i.
+int same_colour_as(const unsigned char bgra[64], int i) {
+  uint32_t colour;
+  std::memcpy(&colour, bgra + 4 * i, 4);
+  const Vec ref = splat_i32(static_cast<int>(colour & 0xffffff));
+  int same = 0;
+  for (int j = 0; j < 4; ++j) {
+    const Vec x = bits_and(load(bgra + 16 * j), splat_i32(0xffffff));
+    same |= mask_of_i32(equal_i32(x, ref)) << (4 * j);
+  }
+  return same;
+}
+
 }  // namespace
 }  // namespace qelt::dxt::sse2

@@ -46,14 +46,6 @@ inline Vec each(Vec a, Vec b, F f) {
   return from(r);
 }
 
-template <typename T, typename F>
-inline Vec each(Vec a, F f) {
-  const Of<T> x = as<T>(a);
-  Of<T> r;
-  for (int i = 0; i < Of<T>::kCount; ++i) r.v[i] = T(f(x.v[i]));
-  return from(r);
-}
-
 template <typename T>
 inline Vec splat(T x) {
   Of<T> r;
@@ -94,16 +86,9 @@ inline Vec load(const void* p) {
 inline Vec load_aligned(const void* p) { return load(p); }
 inline void store(void* p, Vec v) { std::memcpy(p, v.b, 16); }
 inline void store_aligned(void* p, Vec v) { store(p, v); }
-inline void store_low_half(void* p, Vec v) { std::memcpy(p, v.b, 8); }
 
 inline Vec bits_and(Vec a, Vec b) {
   return lanes::each<std::uint32_t>(a, b, [](std::uint32_t x, std::uint32_t y) { return x & y; });
-}
-inline Vec bits_or(Vec a, Vec b) {
-  return lanes::each<std::uint32_t>(a, b, [](std::uint32_t x, std::uint32_t y) { return x | y; });
-}
-inline Vec bits_andnot(Vec a, Vec b) {
-  return lanes::each<std::uint32_t>(a, b, [](std::uint32_t x, std::uint32_t y) { return ~x & y; });
 }
 
 // Wrapping arithmetic is done on unsigned lanes, where it is defined.
@@ -145,10 +130,6 @@ inline Vec equal_i8(Vec a, Vec b) {
     return (same >> 7) * 0xff;
   });
 }
-inline Vec equal_i32(Vec a, Vec b) {
-  return lanes::each<std::uint32_t>(
-      a, b, [](std::uint32_t x, std::uint32_t y) { return x == y ? ~std::uint32_t(0) : 0; });
-}
 // The top bit of each byte, eight bytes at a time: with byte i's bit moved to bit 8i, a multiply
 // by the sum of 2^(56 - 7j) over j = 0..7 puts it at bit 56 + i; the other copies fall on
 // distinct bits below 56 or beyond 63, so nothing carries into the top byte.
@@ -159,23 +140,6 @@ inline int mask_of_i8(Vec v) {
     mask |= int((((x.v[i] >> 7) & 0x0101010101010101ull) * 0x0102040810204080ull) >> 56) << (8 * i);
   return mask;
 }
-inline int mask_of_i32(Vec v) {
-  const lanes::Of<std::uint32_t> x = lanes::as<std::uint32_t>(v);
-  int mask = 0;
-  for (int i = 0; i < 4; ++i) mask |= int(x.v[i] >> 31) << i;
-  return mask;
-}
-
-// Counts past the lane width clear the lane.
-inline Vec shift_right_u32(Vec v, int n) {
-  return lanes::each<std::uint32_t>(v, [n](std::uint32_t x) { return n > 31 ? 0 : x >> n; });
-}
-inline Vec shift_right_u16(Vec v, int n) {
-  return lanes::each<std::uint16_t>(v, [n](unsigned x) { return n > 15 ? 0 : x >> n; });
-}
-inline Vec shift_left_i64(Vec v, int n) {
-  return lanes::each<std::uint64_t>(v, [n](std::uint64_t x) { return n > 63 ? 0 : x << n; });
-}
 
 // Packs take the lanes of a, then those of b, each saturated to the narrower type.
 inline Vec pack_i16_to_i8(Vec a, Vec b) {
@@ -183,17 +147,6 @@ inline Vec pack_i16_to_i8(Vec a, Vec b) {
 }
 inline Vec pack_i16_to_u8(Vec a, Vec b) {
   return lanes::pack<std::uint8_t, std::int16_t>(a, b, 0, 255);
-}
-// Interleaves take a's and b's lanes in turn, from the low or the high half.
-inline Vec interleave_low_i8(Vec a, Vec b) {
-  Vec r;
-  for (int i = 0; i < 8; ++i) r.b[2 * i] = a.b[i], r.b[2 * i + 1] = b.b[i];
-  return r;
-}
-inline Vec interleave_high_i8(Vec a, Vec b) {
-  Vec r;
-  for (int i = 0; i < 8; ++i) r.b[2 * i] = a.b[8 + i], r.b[2 * i + 1] = b.b[8 + i];
-  return r;
 }
 
 // Composite operations, each computed directly rather than from the ones above.

@@ -104,6 +104,22 @@ int distance(int a, int b) { return a > b ? a - b : b - a; }
     static void order(A&&... a) {                                                            \
       qelt::dxt::path::order_by_projection(a...);                                            \
     }                                                                                        \
+    template <typename... A>                                                                 \
+    static uint32_t indices(A&&... a) {                                                      \
+      return qelt::dxt::path::index_bits(a...);                                              \
+    }                                                                                        \
+    template <typename... A>                                                                 \
+    static auto alpha(A&&... a) {                                                            \
+      return qelt::dxt::path::alpha_bytes(a...);                                             \
+    }                                                                                        \
+    template <typename... A>                                                                 \
+    static void explicit_alpha(A&&... a) {                                                   \
+      qelt::dxt::path::explicit_alpha(a...);                                                 \
+    }                                                                                        \
+    template <typename... A>                                                                 \
+    static int same_colour(A&&... a) {                                                       \
+      return qelt::dxt::path::same_colour_as(a...);                                          \
+    }                                                                                        \
   }
 PATH_KERNELS(Portable, portable);
 #if defined(__SSE2__)
@@ -371,6 +387,100 @@ TEST(DxtKernels, PositionSumsCountActivePixelsOnly) {
   check_position_sums<Portable>();
 #if defined(__SSE2__)
   check_position_sums<Sse2>();
+#endif
+}
+
+// Each pixel's two bits name its position's code where it is active and 3 where it is not; the
+// table holds positions and active pixels as strings of digits and 0/1 flags.
+template <typename K>
+void check_index_bits() {
+  struct Case {
+    const char* pos;
+    const char* active;
+    int code[4];
+  };
+  const Case cases[] = {
+      {"2222222222222222", "1111111111111111", {0, 2, 1, 3}},
+      {"0000000000000000", "1111111111111111", {0, 0, 0, 0}},
+      {"1111111111111111", "0111111111111111", {0, 2, 3, 1}},
+      {"3333333333333333", "0000000000000000", {0, 2, 1, 3}},
+      {"0123012301230123", "1111111111111111", {0, 2, 3, 1}},
+      {"3210321032103210", "1100110011001100", {0, 2, 1, 3}},
+      {"0011223300112233", "1010101010101010", {1, 3, 0, 2}},
+  };
+  for (const Case& c : cases) {
+    alignas(16) uint8_t pos[16];
+    uint8_t active[16];
+    for (int i = 0; i < 16; ++i) {
+      pos[i] = uint8_t(c.pos[i] - '0');
+      active[i] = c.active[i] == '1' ? 0xff : 0;
+    }
+    const uint32_t bits = K::indices(pos, c.code, K::vec(active));
+    for (int i = 0; i < 16; ++i)
+      EXPECT_EQ(int(bits >> (2 * i)) & 3, active[i] ? c.code[pos[i]] : 3) << c.pos << " " << i;
+  }
+}
+
+TEST(DxtKernels, IndexBitsTakeEachPositionsCode) {
+  check_index_bits<Portable>();
+#if defined(__SSE2__)
+  check_index_bits<Sse2>();
+#endif
+}
+
+// Every alpha value in turn, against the nearest of the 16 levels 17 l, none of them equally
+// near two levels; colour bytes vary so that only alpha is read.
+template <typename K>
+void check_explicit_alpha() {
+  for (int first = 0; first < 256; first += 16) {
+    Block blk(64);
+    for (int i = 0; i < 64; ++i) blk[i] = uint8_t(i % 4 == 3 ? first + i / 4 : 37 * i);
+    uint8_t out[8];
+    K::explicit_alpha(blk.data(), out);
+    const Block alpha = K::bytes(K::alpha(blk.data()));
+    for (int i = 0; i < 16; ++i) {
+      const int a = first + i;
+      int nearest = 0;
+      for (int l = 1; l < 16; ++l)
+        if (distance(17 * l, a) < distance(17 * nearest, a)) nearest = l;
+      EXPECT_EQ((out[i / 2] >> (4 * (i % 2))) & 15, nearest) << a;
+      EXPECT_EQ(alpha[i], a);
+    }
+  }
+}
+
+TEST(DxtKernels, ExplicitAlphaTakesTheNearestLevel) {
+  check_explicit_alpha<Portable>();
+#if defined(__SSE2__)
+  check_explicit_alpha<Sse2>();
+#endif
+}
+
+// Blocks drawn from colours that differ from the first in one channel each, with alpha varying
+// throughout: the mask holds the pixels of pixel i's letter.
+template <typename K>
+void check_same_colour() {
+  const uint8_t colours[4][3] = {{10, 20, 30}, {11, 20, 30}, {10, 21, 30}, {10, 20, 31}};
+  const char* patterns[] = {"aaaaaaaaaaaaaaaa", "aaaaaaaaaaaaaaab", "baaaaaaaaaaaaaaa",
+                            "abcdabcdabcdabcd", "aabbccddaabbccdd", "dcbaaaaaaaaaaaaa"};
+  for (const char* pat : patterns) {
+    Block blk(64);
+    for (int j = 0; j < 16; ++j) {
+      for (int c = 0; c < 3; ++c) blk[4 * j + c] = colours[pat[j] - 'a'][c];
+      blk[4 * j + 3] = uint8_t(17 * j);
+    }
+    for (int i = 0; i < 16; ++i) {
+      int want = 0;
+      for (int j = 0; j < 16; ++j) want |= int(pat[j] == pat[i]) << j;
+      EXPECT_EQ(K::same_colour(blk.data(), i), want) << pat << " " << i;
+    }
+  }
+}
+
+TEST(DxtKernels, SameColourMasksIgnoreAlpha) {
+  check_same_colour<Portable>();
+#if defined(__SSE2__)
+  check_same_colour<Sse2>();
 #endif
 }
 
