@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
+#include <utility>
 
 #include "dxt_encoder.h"
 #include "dxt_tables.h"

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
+#include <utility>
 
 #include "dxt_encoder.h"
 #include "dxt_tables.h"

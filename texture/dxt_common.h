@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <type_traits>
 
 namespace qelt::dxt {
@@ -17,6 +18,23 @@ inline void unroll(F&& f) {
 
 inline int pair16(int lo, int hi) {
   return static_cast<int>((static_cast<uint32_t>(hi) << 16) | (static_cast<uint32_t>(lo) & 0xffff));
+}
+
+// Spreads the 16 bits of v to the even bit positions of the result.
+inline uint32_t spread_bits(uint32_t v) {
+  v = (v | (v << 8)) & 0x00ff00ffu;
+  v = (v | (v << 4)) & 0x0f0f0f0fu;
+  v = (v | (v << 2)) & 0x33333333u;
+  return (v | (v << 1)) & 0x55555555u;
+}
+
+// Little-endian, as blocks are stored.
+inline void put_le32(unsigned char* out, uint32_t v) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  std::memcpy(out, &v, 4);
+#else
+  for (int b = 0; b < 4; ++b) out[b] = static_cast<unsigned char>(v >> (8 * b));
+#endif
 }
 
 // The pixels projected on an axis, and the extremes among the active ones.

@@ -77,23 +77,25 @@ void encode_image(Format f, const unsigned char* src, int src_pitch, int src_byt
   unsigned char block[64];
   for (int by = 0; by < height; by += 4) {
     unsigned char* out = dst + static_cast<std::ptrdiff_t>(by / 4) * dst_pitch;
+    const bool whole_rows = by + 4 <= height && src_bytes_per_pixel == 4;
     for (int bx = 0; bx < width; bx += 4) {
-      const bool whole = bx + 4 <= width && src_bytes_per_pixel == 4;
-      for (int y = 0; y < 4; ++y) {
-        const int sy = by + y < height ? by + y : height - 1;
-        const unsigned char* row = src + static_cast<std::ptrdiff_t>(sy) * src_pitch;
-        if (whole) {
-          std::memcpy(block + 16 * y, row + 4 * bx, 16);
-          continue;
-        }
-        for (int x = 0; x < 4; ++x) {
-          const int sx = bx + x < width ? bx + x : width - 1;
-          const unsigned char* p = row + sx * src_bytes_per_pixel;
-          unsigned char* q = block + 4 * (4 * y + x);
-          q[0] = p[0];
-          q[1] = p[1];
-          q[2] = p[2];
-          q[3] = src_bytes_per_pixel == 4 ? p[3] : 255;
+      if (whole_rows && bx + 4 <= width) {
+        const unsigned char* p = src + static_cast<std::ptrdiff_t>(by) * src_pitch + 4 * bx;
+        for (int y = 0; y < 4; ++y, p += src_pitch) std::memcpy(block + 16 * y, p, 16);
+      } else {
+        // Edge blocks repeat the last column and row; three-byte pixels get alpha 255.
+        for (int y = 0; y < 4; ++y) {
+          const int sy = by + y < height ? by + y : height - 1;
+          const unsigned char* row = src + static_cast<std::ptrdiff_t>(sy) * src_pitch;
+          for (int x = 0; x < 4; ++x) {
+            const int sx = bx + x < width ? bx + x : width - 1;
+            const unsigned char* p = row + sx * src_bytes_per_pixel;
+            unsigned char* q = block + 4 * (4 * y + x);
+            q[0] = p[0];
+            q[1] = p[1];
+            q[2] = p[2];
+            q[3] = src_bytes_per_pixel == 4 ? p[3] : 255;
+          }
         }
       }
       encoder(f, block, out, punch_through);

@@ -261,14 +261,6 @@ inline void sums_at_positions(const LoadedPixels& px, const uint8_t pos[16], int
   }
 }
 
-// Spreads the 16 bits of v to the even bit positions of the result.
-inline uint32_t spread_bits(uint32_t v) {
-  v = (v | (v << 8)) & 0x00ff00ffu;
-  v = (v | (v << 4)) & 0x0f0f0f0fu;
-  v = (v | (v << 2)) & 0x33333333u;
-  return (v | (v << 1)) & 0x55555555u;
-}
-
 // The 2-bit indices of a colour block, pixel i's at bits 2i: code[pos[i]] for the pixels with
 // 0xff bytes in `active`, 3 for the others. Positions are 0 to 3, 16-byte aligned.
 inline uint32_t index_bits(const uint8_t pos[16], const int (&code)[4], Vec active) {
