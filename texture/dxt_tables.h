@@ -19,6 +19,7 @@ struct PairFit {
 // Index 0 of each table pair is for 5-bit channels (red, blue), index 1 for 6-bit green.
 struct Tables {
   uint8_t expand[2][64];
+  uint16_t twice_expand[2][64];  // the same, doubled: an endpoint as both decoders' readings summed
   uint8_t floor_code[2][256];    // largest code whose expansion is <= x
   uint8_t nearest_code[2][256];  // code whose expansion is closest to x, the lower on ties
   PairFit third[2][256];         // pair whose 1/3 point best reaches x (four-colour)
@@ -84,8 +85,10 @@ constexpr Tables make_tables() {
   for (int sel = 0; sel < 2; ++sel) {
     const int bits = sel ? 6 : 5;
     const int codes = 1 << bits;
-    for (int c = 0; c < codes; ++c)
+    for (int c = 0; c < codes; ++c) {
       t.expand[sel][c] = static_cast<uint8_t>((c << (8 - bits)) | (c >> (2 * bits - 8)));
+      t.twice_expand[sel][c] = static_cast<uint16_t>(2 * t.expand[sel][c]);
+    }
     for (int x = 0; x < 256; ++x) {
       int f = 0;
       while (f + 1 < codes && t.expand[sel][f + 1] <= x) ++f;

@@ -73,17 +73,18 @@ inline Vec zero() { return lanes::splat<std::uint8_t>(0); }
 inline Vec splat_i8(char v) { return lanes::splat<std::uint8_t>(std::uint8_t(v)); }
 inline Vec splat_i16(short v) { return lanes::splat<std::uint16_t>(std::uint16_t(v)); }
 inline Vec splat_i32(int v) { return lanes::splat<std::uint32_t>(std::uint32_t(v)); }
-inline Vec make_i32(int a, int b, int c, int d) {
-  const lanes::Of<std::uint32_t> r = {
-      {std::uint32_t(a), std::uint32_t(b), std::uint32_t(c), std::uint32_t(d)}};
-  return lanes::from(r);
-}
 inline Vec load(const void* p) {
   Vec r;
   std::memcpy(r.b, p, 16);
   return r;
 }
 inline Vec load_aligned(const void* p) { return load(p); }
+// Four bytes into the low lane, the rest zero.
+inline Vec load_low_i32(const void* p) {
+  Vec r = zero();
+  std::memcpy(r.b, p, 4);
+  return r;
+}
 inline void store(void* p, Vec v) { std::memcpy(p, v.b, 16); }
 inline void store_aligned(void* p, Vec v) { store(p, v); }
 
@@ -119,6 +120,21 @@ inline Vec max_u8(Vec a, Vec b) {
 inline Vec subtract_saturated_u8(Vec a, Vec b) {
   return lanes::each<std::uint8_t>(a, b, [](unsigned x, unsigned y) { return x > y ? x - y : 0; });
 }
+
+inline Vec shift_right_u16(Vec v, int n) {
+  return lanes::each<std::uint16_t>(v, v, [n](unsigned x, unsigned) { return x >> n; });
+}
+
+// Interleaves take the low lanes of a and b in turn: a0 b0 a1 b1 ...
+template <typename T>
+inline Vec interleave_low(Vec a, Vec b) {
+  const lanes::Of<T> x = lanes::as<T>(a), y = lanes::as<T>(b);
+  lanes::Of<T> r;
+  for (int i = 0; i < lanes::Of<T>::kCount / 2; ++i) r.v[2 * i] = x.v[i], r.v[2 * i + 1] = y.v[i];
+  return lanes::from(r);
+}
+inline Vec interleave_low_i16(Vec a, Vec b) { return interleave_low<std::uint16_t>(a, b); }
+inline Vec interleave_low_i32(Vec a, Vec b) { return interleave_low<std::uint32_t>(a, b); }
 
 // Eight bytes at a time: a byte of t = a ^ b is nonzero exactly where adding 0x7f to its low
 // seven bits, or-ed with t, sets its top bit.

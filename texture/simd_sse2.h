@@ -6,6 +6,7 @@
 #include <emmintrin.h>
 
 #include <cstdint>
+#include <cstring>
 
 namespace qelt::dxt::sse2 {
 
@@ -19,6 +20,12 @@ inline Vec splat_i32(int v) { return _mm_set1_epi32(v); }
 inline Vec make_i32(int a, int b, int c, int d) { return _mm_setr_epi32(a, b, c, d); }
 // Aligned means on a 16-byte boundary; store_low_half writes the low 8 bytes.
 inline Vec load(const void* p) { return _mm_loadu_si128(static_cast<const Vec*>(p)); }
+// Four bytes into the low lane, the rest zero.
+inline Vec load_low_i32(const void* p) {
+  int v;
+  std::memcpy(&v, p, 4);
+  return _mm_cvtsi32_si128(v);
+}
 inline Vec load_aligned(const void* p) { return _mm_load_si128(static_cast<const Vec*>(p)); }
 inline void store(void* p, Vec v) { _mm_storeu_si128(static_cast<Vec*>(p), v); }
 inline void store_aligned(void* p, Vec v) { _mm_store_si128(static_cast<Vec*>(p), v); }
@@ -65,6 +72,8 @@ inline Vec pack_i16_to_i8(Vec a, Vec b) { return _mm_packs_epi16(a, b); }
 inline Vec pack_i16_to_u8(Vec a, Vec b) { return _mm_packus_epi16(a, b); }
 inline Vec interleave_low_i8(Vec a, Vec b) { return _mm_unpacklo_epi8(a, b); }
 inline Vec interleave_high_i8(Vec a, Vec b) { return _mm_unpackhi_epi8(a, b); }
+inline Vec interleave_low_i16(Vec a, Vec b) { return _mm_unpacklo_epi16(a, b); }
+inline Vec interleave_low_i32(Vec a, Vec b) { return _mm_unpacklo_epi32(a, b); }
 inline Vec interleave_low_i64(Vec a, Vec b) { return _mm_unpacklo_epi64(a, b); }
 inline Vec interleave_high_i64(Vec a, Vec b) { return _mm_unpackhi_epi64(a, b); }
 
