@@ -179,6 +179,28 @@ TEST(DxtColour, SolidBlocksReachTheOptimumForBothDecoders) {
                 dxt1 ? std::min(four, three) : four)
           << r << "," << g << "," << b;
     }
+    // With punch-through, transparent pixels of any colour take index 3 and the others reach the
+    // three-colour optimum.
+    for (const int transparent : {0x0001, 0x8421, 0x7ffe}) {
+      Block pt = px;
+      int opaque = 16;
+      for (int i = 0; i < 16; ++i)
+        if (transparent >> i & 1) pt[4 * i] ^= 0x5a, pt[4 * i + 3] = 0, --opaque;
+      unsigned char out[8];
+      encode_block(Format::kDxt1, pt.data(), out, true);
+      int err = 0;
+      for (const bool truncate : {false, true}) {
+        int dec[16][4];
+        decode_colour(out, true, dec, truncate);
+        for (int i = 0; i < 16; ++i) {
+          const bool clear = transparent >> i & 1;
+          EXPECT_EQ(dec[i][3], clear ? 0 : 255) << transparent << " " << i;
+          for (int ch = 0; ch < 3 && !clear; ++ch)
+            err += (px[4 * i + 2 - ch] - dec[i][ch]) * (px[4 * i + 2 - ch] - dec[i][ch]);
+        }
+      }
+      EXPECT_EQ(err, opaque * three / 16) << r << "," << g << "," << b << " " << transparent;
+    }
   }
 }
 
