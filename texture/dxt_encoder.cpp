@@ -81,7 +81,7 @@ void encode_image(Format f, const unsigned char* src, int src_pitch, int src_byt
     for (int bx = 0; bx < width; bx += 4) {
       if (whole_rows && bx + 4 <= width) {
         const unsigned char* p = src + static_cast<std::ptrdiff_t>(by) * src_pitch + 4 * bx;
-        for (int y = 0; y < 4; ++y, p += src_pitch) std::memcpy(block + 16 * y, p, 16);
+        for (int y = 0; y < 4; ++y) std::memcpy(block + 16 * y, p + y * src_pitch, 16);
       } else {
         // Edge blocks repeat the last column and row; three-byte pixels get alpha 255.
         for (int y = 0; y < 4; ++y) {

@@ -303,7 +303,7 @@ inline void explicit_alpha(const unsigned char bgra[64], unsigned char out[8]) {
 }
 
 // The pixels, as a 16-bit mask, whose colour is that of pixel i.
-int same_colour_as(const unsigned char bgra[64], int i) {
+inline int same_colour_as(const unsigned char bgra[64], int i) {
   uint32_t colour;
   std::memcpy(&colour, bgra + 4 * i, 4);
   const Vec ref = splat_i32(static_cast<int>(colour & 0xffffff));

@@ -122,7 +122,8 @@ inline Vec subtract_saturated_u8(Vec a, Vec b) {
 }
 
 inline Vec shift_right_u16(Vec v, int n) {
-  return lanes::each<std::uint16_t>(v, v, [n](unsigned x, unsigned) { return x >> n; });
+  return lanes::each<std::uint16_t>(v, v,
+                                    [n](unsigned x, unsigned) { return n > 15 ? 0 : x >> n; });
 }
 
 // Interleaves take the low lanes of a and b in turn: a0 b0 a1 b1 ...
