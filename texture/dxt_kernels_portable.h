@@ -28,28 +28,34 @@ struct LoadedPixels {
 };
 
 // Pixels with punch_through are active where their alpha is at least 128, else all are. Each
-// quantity takes its own pass over the 16 pixels, which compilers turn into vector code where
-// the target has it.
+// quantity takes its own pass over the 16 pixels, on 32-bit values, which compilers turn into
+// vector code where the target has it. Pixels are read little-endian, as x86 stores them.
 inline void read_pixels(LoadedPixels& px, const unsigned char bgra[64], bool punch_through) {
-  for (int i = 0; i < 16; ++i)
-    px.active.b[i] = static_cast<uint8_t>(punch_through ? -(bgra[4 * i + 3] >> 7) : -1);
-  for (int ch = 0; ch < 3; ++ch)
-    for (int i = 0; i < 16; ++i) px.plane[ch].b[i] = bgra[4 * i + 2 - ch] & px.active.b[i];
-  int count = 0, total[3] = {};
-  uint32_t sq = 0;
+  uint32_t p[16], keep[16], r[16], g[16], b[16];
+  std::memcpy(p, bgra, 64);
+  for (int i = 0; i < 16; ++i) keep[i] = punch_through ? 0u - (p[i] >> 31) : ~0u;
+  for (int i = 0; i < 16; ++i) r[i] = (p[i] >> 16) & 255 & keep[i];
+  for (int i = 0; i < 16; ++i) g[i] = (p[i] >> 8) & 255 & keep[i];
+  for (int i = 0; i < 16; ++i) b[i] = p[i] & 255 & keep[i];
   for (int i = 0; i < 16; ++i) {
-    const int r = px.plane[0].b[i], g = px.plane[1].b[i], b = px.plane[2].b[i];
-    count += px.active.b[i] & 1;
-    total[0] += r, total[1] += g, total[2] += b;
-    sq += static_cast<uint32_t>(r * r + g * g + b * b);
+    px.active.b[i] = static_cast<uint8_t>(keep[i]);
+    px.plane[0].b[i] = static_cast<uint8_t>(r[i]);
+    px.plane[1].b[i] = static_cast<uint8_t>(g[i]);
+    px.plane[2].b[i] = static_cast<uint8_t>(b[i]);
+  }
+  uint32_t count = 0, total[3] = {}, sq = 0;
+  for (int i = 0; i < 16; ++i) {
+    count += keep[i] & 1;
+    total[0] += r[i], total[1] += g[i], total[2] += b[i];
+    sq += r[i] * r[i] + g[i] * g[i] + b[i] * b[i];
   }
   for (int i = 0; i < 16; ++i)
-    px.fields[i] = uint64_t(px.plane[0].b[i]) | uint64_t(px.plane[1].b[i]) << 16 |
-                   uint64_t(px.plane[2].b[i]) << 32 | uint64_t(px.active.b[i] & 1) << 48;
-  for (int ch = 0; ch < 3; ++ch)
-    for (int i = 0; i < 16; ++i) px.scaled[ch][i] = float(-16 * px.plane[ch].b[i]);
-  px.count = count;
-  for (int ch = 0; ch < 3; ++ch) px.total[ch] = total[ch];
+    px.fields[i] = uint64_t(r[i] | g[i] << 16) | uint64_t(b[i] | (keep[i] & 1) << 16) << 32;
+  for (int i = 0; i < 16; ++i) px.scaled[0][i] = float(-16 * static_cast<int>(r[i]));
+  for (int i = 0; i < 16; ++i) px.scaled[1][i] = float(-16 * static_cast<int>(g[i]));
+  for (int i = 0; i < 16; ++i) px.scaled[2][i] = float(-16 * static_cast<int>(b[i]));
+  px.count = static_cast<int>(count);
+  for (int ch = 0; ch < 3; ++ch) px.total[ch] = static_cast<int>(total[ch]);
   px.sq = sq;
 }
 
