@@ -109,14 +109,6 @@ int distance(int a, int b) { return a > b ? a - b : b - a; }
       return qelt::dxt::path::index_bits(a...);                                              \
     }                                                                                        \
     template <typename... A>                                                                 \
-    static auto alpha(A&&... a) {                                                            \
-      return qelt::dxt::path::alpha_bytes(a...);                                             \
-    }                                                                                        \
-    template <typename... A>                                                                 \
-    static void explicit_alpha(A&&... a) {                                                   \
-      qelt::dxt::path::explicit_alpha(a...);                                                 \
-    }                                                                                        \
-    template <typename... A>                                                                 \
     static int same_colour(A&&... a) {                                                       \
       return qelt::dxt::path::same_colour_as(a...);                                          \
     }                                                                                        \
@@ -425,34 +417,6 @@ TEST(DxtKernels, IndexBitsTakeEachPositionsCode) {
   check_index_bits<Portable>();
 #if defined(__SSE2__)
   check_index_bits<Sse2>();
-#endif
-}
-
-// Every alpha value in turn, against the nearest of the 16 levels 17 l, none of them equally
-// near two levels; colour bytes vary so that only alpha is read.
-template <typename K>
-void check_explicit_alpha() {
-  for (int first = 0; first < 256; first += 16) {
-    Block blk(64);
-    for (int i = 0; i < 64; ++i) blk[i] = uint8_t(i % 4 == 3 ? first + i / 4 : 37 * i);
-    uint8_t out[8];
-    K::explicit_alpha(blk.data(), out);
-    const Block alpha = K::bytes(K::alpha(blk.data()));
-    for (int i = 0; i < 16; ++i) {
-      const int a = first + i;
-      int nearest = 0;
-      for (int l = 1; l < 16; ++l)
-        if (distance(17 * l, a) < distance(17 * nearest, a)) nearest = l;
-      EXPECT_EQ((out[i / 2] >> (4 * (i % 2))) & 15, nearest) << a;
-      EXPECT_EQ(alpha[i], a);
-    }
-  }
-}
-
-TEST(DxtKernels, ExplicitAlphaTakesTheNearestLevel) {
-  check_explicit_alpha<Portable>();
-#if defined(__SSE2__)
-  check_explicit_alpha<Sse2>();
 #endif
 }
 
