@@ -180,7 +180,8 @@ TEST(DxtColour, SolidBlocksReachTheOptimumForBothDecoders) {
           << r << "," << g << "," << b;
     }
     // With punch-through, transparent pixels of any colour take index 3 and the others reach the
-    // three-colour optimum.
+    // three-colour optimum: one transparent pixel first (so that another pixel leads), a scattered
+    // few, and all but the first and last.
     for (const int transparent : {0x0001, 0x8421, 0x7ffe}) {
       Block pt = px;
       int opaque = 16;
@@ -572,6 +573,7 @@ TEST(DxtDeterminism, DigestOfProceduralImagesOnEachPath) {
   for (Path path : {Path::kSse2, Path::kPortable}) {
     if (!use_path(path)) continue;  // no SSE2 on this processor
     uint64_t h = 14695981039346656037ull;
+    // Procedural images, then (the 64 x 32 one) flat blocks.
     const int sizes[][2] = {{64, 64}, {37, 23}, {128, 16}, {64, 32}};
     uint32_t seed = 1;
     for (const auto& s : sizes) {
