@@ -222,8 +222,6 @@ class AlphaValues {
   }
 
  private:
-  // The entries of a palette as the format lays it out, in ascending order: a1, the six
-  // interpolated ones and a0 when a0 > a1; else 0, a0, the four interpolated ones, a1 and 255.
   // Sorts the values, then fills the level table from the least value up.
   void sort_and_count() {
     std::memcpy(sorted_, pixel_, 16);
@@ -238,6 +236,8 @@ class AlphaValues {
     return level < low() ? 0 : level >= high() ? 16 : at_most_[level];
   }
 
+  // The entries of a palette as the format lays it out, in ascending order: a1, the six
+  // interpolated ones and a0 when a0 > a1; else 0, a0, the four interpolated ones, a1 and 255.
   static void ascending(const uint8_t p[8], int q[8]) {
     static const uint8_t kEight[8] = {1, 7, 6, 5, 4, 3, 2, 0};
     static const uint8_t kSix[8] = {6, 0, 2, 3, 4, 5, 1, 7};
