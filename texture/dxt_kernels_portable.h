@@ -264,6 +264,13 @@ inline void sums_at_positions(const LoadedPixels& px, const uint8_t pos[16], int
   }
 }
 
+// The positions 0 to 3 that some active pixel takes, as bits 0 to 3.
+inline int positions_used(const uint8_t pos[16], Vec active) {
+  int used = 0;
+  for (int i = 0; i < 16; ++i) used |= (1 << pos[i]) & -int(active.b[i] & 1);
+  return used;
+}
+
 // The 2-bit indices of a colour block, pixel i's at bits 2i: code[pos[i]] for the pixels with
 // 0xff bytes in `active`, 3 for the others. Positions are 0 to 3.
 inline uint32_t index_bits(const uint8_t pos[16], const int (&code)[4], Vec active) {

@@ -261,6 +261,15 @@ inline void sums_at_positions(const LoadedPixels& px, const uint8_t pos[16], int
   }
 }
 
+// The positions 0 to 3 that some active pixel takes, as bits 0 to 3.
+inline int positions_used(const uint8_t pos[16], Vec active) {
+  const Vec p = load(pos);
+  int used = 0;
+  for (int k = 0; k < 4; ++k)
+    if (mask_of_i8(bits_and(equal_i8(p, splat_i8(static_cast<char>(k))), active))) used |= 1 << k;
+  return used;
+}
+
 // The 2-bit indices of a colour block, pixel i's at bits 2i: code[pos[i]] for the pixels with
 // 0xff bytes in `active`, 3 for the others. Positions are 0 to 3, 16-byte aligned.
 inline uint32_t index_bits(const uint8_t pos[16], const int (&code)[4], Vec active) {

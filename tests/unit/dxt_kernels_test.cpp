@@ -109,6 +109,10 @@ int distance(int a, int b) { return a > b ? a - b : b - a; }
       return qelt::dxt::path::index_bits(a...);                                              \
     }                                                                                        \
     template <typename... A>                                                                 \
+    static int used(A&&... a) {                                                              \
+      return qelt::dxt::path::positions_used(a...);                                          \
+    }                                                                                        \
+    template <typename... A>                                                                 \
     static int same_colour(A&&... a) {                                                       \
       return qelt::dxt::path::same_colour_as(a...);                                          \
     }                                                                                        \
@@ -382,8 +386,9 @@ TEST(DxtKernels, PositionSumsCountActivePixelsOnly) {
 #endif
 }
 
-// Each pixel's two bits name its position's code where it is active and 3 where it is not; the
-// table holds positions and active pixels as strings of digits and 0/1 flags.
+// Each pixel's two bits name its position's code where it is active and 3 where it is not, and
+// only active pixels mark their positions used; the table holds positions and active pixels as
+// strings of digits and 0/1 flags.
 template <typename K>
 void check_index_bits() {
   struct Case {
@@ -399,6 +404,7 @@ void check_index_bits() {
       {"0123012301230123", "1111111111111111", {0, 2, 3, 1}},
       {"3210321032103210", "1100110011001100", {0, 2, 1, 3}},
       {"0011223300112233", "1010101010101010", {1, 3, 0, 2}},
+      {"0000000000000003", "1111111111111110", {0, 2, 1, 3}},
   };
   for (const Case& c : cases) {
     alignas(16) uint8_t pos[16];
@@ -408,12 +414,16 @@ void check_index_bits() {
       active[i] = c.active[i] == '1' ? 0xff : 0;
     }
     const uint32_t bits = K::indices(pos, c.code, K::vec(active));
-    for (int i = 0; i < 16; ++i)
+    int used = 0;
+    for (int i = 0; i < 16; ++i) {
       EXPECT_EQ(int(bits >> (2 * i)) & 3, active[i] ? c.code[pos[i]] : 3) << c.pos << " " << i;
+      if (active[i]) used |= 1 << pos[i];
+    }
+    EXPECT_EQ(K::used(pos, K::vec(active)), used) << c.pos << " " << c.active;
   }
 }
 
-TEST(DxtKernels, IndexBitsTakeEachPositionsCode) {
+TEST(DxtKernels, IndexBitsAndUsedPositionsFollowActivePixels) {
   check_index_bits<Portable>();
 #if defined(__SSE2__)
   check_index_bits<Sse2>();
