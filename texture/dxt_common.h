@@ -16,10 +16,6 @@ inline void unroll(F&& f) {
   }
 }
 
-inline int pair16(int lo, int hi) {
-  return static_cast<int>((static_cast<uint32_t>(hi) << 16) | (static_cast<uint32_t>(lo) & 0xffff));
-}
-
 // Spreads the 16 bits of v to the even bit positions of the result.
 inline uint32_t spread_bits(uint32_t v) {
   v = (v | (v << 8)) & 0x00ff00ffu;

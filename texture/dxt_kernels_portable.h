@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "dxt_common.h"
+#include "dxt_tables.h"
 #include "simd_portable.h"
 
 namespace qelt::dxt::portable {
@@ -251,6 +252,40 @@ class AlphaValues {
   int squares_;
   uint8_t at_most_[256];  // how many values are at most the index, from low() to high() - 1
 };
+
+// Of the code pairs (qa or qa+1, qb or qb+1) of one channel, the one whose rounded palette has
+// the least error for positions with counts n and channel sums s; the first of equal pairs.
+// Each entry is the sum of its two decoders' readings; with positions fixed, entry v at position
+// k adds v (n v - 4 s) + n |d|^2 to the error in kErrScale units, less the constant 4 sum of
+// squared values, and its readings differ (d = 1) exactly where v is odd. Pair (qa + i, qb + j)
+// is scored in turn 2i + j.
+template <int D, int Sel>
+inline void pick_code_pair(const int (&n)[4], const int (&s)[4], int qa, int qb, uint8_t& c0,
+                           uint8_t& c1) {
+  const Tables& t = kTables;
+  int err[4];
+  for (int i = 0; i < 2; ++i) {
+    for (int j = 0; j < 2; ++j) {
+      int e[4];
+      e[0] = t.twice_expand[Sel][qa + i];
+      e[D] = t.twice_expand[Sel][qb + j];
+      if constexpr (D == 3) {
+        e[1] = t.third_both[Sel][qa + i][qb + j];
+        e[2] = t.third_both[Sel][qb + j][qa + i];
+      } else {
+        e[1] = (e[0] + e[2]) >> 1;
+      }
+      int sum = 0;
+      for (int k = 0; k <= D; ++k) sum += e[k] * (n[k] * e[k] - 4 * s[k]) + n[k] * (e[k] & 1);
+      err[2 * i + j] = sum;
+    }
+  }
+  int pick = 0;
+  for (int p = 1; p < 4; ++p)
+    if (err[p] < err[pick]) pick = p;
+  c0 = static_cast<uint8_t>(qa + (pick >> 1));
+  c1 = static_cast<uint8_t>(qb + (pick & 1));
+}
 
 // Counts and channel sums of the active pixels at positions 1 to 3 (positions are 0 to 3), into
 // n[1..3] and s[1..3]. Each pixel adds its fields to the sums of its own position.

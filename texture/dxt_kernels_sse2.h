@@ -6,11 +6,17 @@
 #include <cstdint>
 
 #include "dxt_common.h"
+#include "dxt_tables.h"
 #include "simd_sse2.h"
 
 namespace qelt::dxt::sse2 {
 // Internal to the file that includes it, so that the encoder's calls inline.
 namespace {
+
+// A 32-bit lane of two 16-bit halves.
+inline int pair16(int lo, int hi) {
+  return static_cast<int>((static_cast<uint32_t>(hi) << 16) | (static_cast<uint32_t>(lo) & 0xffff));
+}
 
 // A block's pixels in the layouts these kernels read. Inactive pixels count nowhere.
 struct LoadedPixels {
@@ -237,6 +243,49 @@ class AlphaValues {
 
   Vec alpha_;
 };
+
+// Of the code pairs (qa or qa+1, qb or qb+1) of one channel, the one whose rounded palette has
+// the least error for positions with counts n and channel sums s; the first of equal pairs.
+// Each entry is the sum of its two decoders' readings; with positions fixed, entry v at position
+// k adds v (n v - 4 s) + n |d|^2 to the error in kErrScale units, less the constant 4 sum of
+// squared values, and its readings differ (d = 1) exactly where v is odd. The four pairs are
+// scored side by side, pair (qa + i, qb + j) in 32-bit lane 2i + j, two entries at a time in
+// 16-bit halves: v <= 510 and -16320 <= n v - 4 s <= 8160.
+template <int D, int Sel>
+inline void pick_code_pair(const int (&n)[4], const int (&s)[4], int qa, int qb, uint8_t& c0,
+                           uint8_t& c1) {
+  const Tables& t = kTables;
+  // Neighbouring codes sit side by side in the tables, so each load brings both choices of one
+  // code; the interleaves spread them over the lanes.
+  const Vec ea = load_low_i32(&t.twice_expand[Sel][qa]);
+  const Vec eb = load_low_i32(&t.twice_expand[Sel][qb]);
+  const Vec first = interleave_low_i16(ea, ea), last = interleave_low_i32(eb, eb);
+  Vec e01, e23;  // the entries at positions 0 and 1, 2 and 3
+  if constexpr (D == 3) {
+    const Vec near_first = interleave_low_i32(load_low_i32(&t.third_both[Sel][qa][qb]),
+                                              load_low_i32(&t.third_both[Sel][qa + 1][qb]));
+    const Vec near_last = interleave_low_i16(load_low_i32(&t.third_both[Sel][qb][qa]),
+                                             load_low_i32(&t.third_both[Sel][qb + 1][qa]));
+    e01 = interleave_low_i16(first, near_first);
+    e23 = interleave_low_i16(near_last, last);
+  } else {
+    e01 = interleave_low_i16(first, shift_right_u16(add_i16(first, last), 1));
+    e23 = interleave_low_i16(last, zero());
+  }
+  auto score = [&](Vec e, int k0, int k1) {
+    const int n1 = k1 <= D ? n[k1] : 0, s1 = k1 <= D ? s[k1] : 0;
+    const Vec weight = splat_i32(pair16(n[k0], n1));
+    const Vec w = add_i16(multiply_low_i16(e, weight), splat_i32(pair16(-4 * s[k0], -4 * s1)));
+    return add_i32(madd_i16(e, w), madd_i16(bits_and(e, splat_i16(1)), weight));
+  };
+  alignas(16) int err[4];
+  store_aligned(err, add_i32(score(e01, 0, 1), score(e23, 2, 3)));
+  int pick = 0;
+  for (int p = 1; p < 4; ++p)
+    if (err[p] < err[pick]) pick = p;
+  c0 = static_cast<uint8_t>(qa + (pick >> 1));
+  c1 = static_cast<uint8_t>(qb + (pick & 1));
+}
 
 // Counts and channel sums of the active pixels at positions 1 to 3 (positions are 0 to 3), into
 // n[1..3] and s[1..3].

@@ -108,6 +108,10 @@ int distance(int a, int b) { return a > b ? a - b : b - a; }
     static uint32_t indices(A&&... a) {                                                      \
       return qelt::dxt::path::index_bits(a...);                                              \
     }                                                                                        \
+    template <int D, int Sel, typename... A>                                                 \
+    static void pick(A&&... a) {                                                             \
+      qelt::dxt::path::pick_code_pair<D, Sel>(a...);                                         \
+    }                                                                                        \
     template <typename... A>                                                                 \
     static int used(A&&... a) {                                                              \
       return qelt::dxt::path::positions_used(a...);                                          \
@@ -383,6 +387,61 @@ TEST(DxtKernels, PositionSumsCountActivePixelsOnly) {
   check_position_sums<Portable>();
 #if defined(__SSE2__)
   check_position_sums<Sse2>();
+#endif
+}
+
+// Pixels halfway between the palettes of two of the four code pairs, as either kind of decoder
+// reads them, so that the pairs come close: the pair picked around (qa, qb) has the least squared
+// error under both kinds summed, the first of equal pairs.
+template <typename K, int D, int Sel>
+void check_code_pairs() {
+  const int bits = Sel ? 6 : 5;
+  auto expand = [bits](int c) { return (c << (8 - bits)) | (c >> (2 * bits - 8)); };
+  auto read = [&](int qa, int qb, int p, int k, bool round) {
+    const int e0 = expand(qa + p / 2), e1 = expand(qb + p % 2);
+    return ((D - k) * e0 + k * e1 + (round ? D / 2 : 0)) / D;
+  };
+  uint32_t s = 19;
+  for (int c = 0; c < 2000; ++c) {
+    const int qa = int(lcg(s) % ((1 << bits) - 1)), qb = int(lcg(s) % ((1 << bits) - 1));
+    const int p0 = int(lcg(s) % 4), p1 = int(lcg(s) % 4);
+    int pos[16], value[16], n[4] = {}, sum[4] = {};
+    for (int i = 0; i < 16; ++i) {
+      pos[i] = int(lcg(s) % (D + 1));
+      const bool round = lcg(s) % 2;
+      value[i] = (read(qa, qb, p0, pos[i], round) + read(qa, qb, p1, pos[i], round) + 1) / 2;
+      ++n[pos[i]], sum[pos[i]] += value[i];
+    }
+    int64_t least = INT64_MAX;
+    int want = 0;
+    for (int p = 0; p < 4; ++p) {
+      int64_t err = 0;
+      for (int i = 0; i < 16; ++i)
+        for (bool round : {true, false}) {
+          const int d = value[i] - read(qa, qb, p, pos[i], round);
+          err += d * d;
+        }
+      if (err < least) least = err, want = p;
+    }
+    uint8_t c0, c1;
+    K::template pick<D, Sel>(n, sum, qa, qb, c0, c1);
+    EXPECT_EQ(c0, qa + want / 2) << "case " << c;
+    EXPECT_EQ(c1, qb + want % 2) << "case " << c;
+  }
+}
+
+template <typename K>
+void check_code_pairs_all() {
+  check_code_pairs<K, 3, 0>();
+  check_code_pairs<K, 3, 1>();
+  check_code_pairs<K, 2, 0>();
+  check_code_pairs<K, 2, 1>();
+}
+
+TEST(DxtKernels, CodePairsHaveTheLeastErrorUnderBothDecoders) {
+  check_code_pairs_all<Portable>();
+#if defined(__SSE2__)
+  check_code_pairs_all<Sse2>();
 #endif
 }
 
