@@ -332,14 +332,14 @@ inline void explicit_alpha(const unsigned char bgra[64], unsigned char out[8]) {
   }
 }
 
-// The pixels, as a 16-bit mask, whose colour is that of pixel i.
+// The pixels, as a 16-bit mask, whose colour is that of pixel i. Read little-endian, as
+// read_pixels does, a pixel's colour is the low 24 bits of its word.
 inline int same_colour_as(const unsigned char bgra[64], int i) {
-  const unsigned char* a = bgra + 4 * i;
+  uint32_t p[16];
+  std::memcpy(p, bgra, 64);
+  const uint32_t colour = p[i] & 0xffffff;
   int same = 0;
-  for (int j = 0; j < 16; ++j) {
-    const unsigned char* b = bgra + 4 * j;
-    same |= int(a[0] == b[0] && a[1] == b[1] && a[2] == b[2]) << j;
-  }
+  for (int j = 0; j < 16; ++j) same |= int((p[j] & 0xffffff) == colour) << j;
   return same;
 }
 
