@@ -288,11 +288,13 @@ inline void pick_code_pair(const int (&n)[4], const int (&s)[4], int qa, int qb,
 }
 
 // Counts and channel sums of the active pixels at positions 1 to 3 (positions are 0 to 3), into
-// n[1..3] and s[1..3]. Each pixel adds its fields to the sums of its own position.
+// n[1..3] and s[1..3]. Each pixel adds its fields, masked, to every sum: no sum waits on the
+// last pixel's store, as adding to the sum of its own position would.
 inline void sums_at_positions(const LoadedPixels& px, const uint8_t pos[16], int n[4],
                               int s[4][3]) {
   uint64_t sum[4] = {};
-  for (int i = 0; i < 16; ++i) sum[pos[i]] += px.fields[i];
+  for (int i = 0; i < 16; ++i)
+    for (int k = 1; k <= 3; ++k) sum[k] += px.fields[i] & (0 - uint64_t(pos[i] == k));
   for (int k = 1; k <= 3; ++k) {
     for (int ch = 0; ch < 3; ++ch) s[k][ch] = int(sum[k] >> (16 * ch)) & 0xffff;
     n[k] = int(sum[k] >> 48);
