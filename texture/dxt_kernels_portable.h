@@ -253,17 +253,12 @@ class AlphaValues {
   uint8_t at_most_[256];  // how many values are at most the index, from low() to high() - 1
 };
 
-// Of the code pairs (qa or qa+1, qb or qb+1) of one channel, the one whose rounded palette has
-// the least error for positions with counts n and channel sums s; the first of equal pairs.
-// Each entry is the sum of its two decoders' readings; with positions fixed, entry v at position
-// k adds v (n v - 4 s) + n |d|^2 to the error in kErrScale units, less the constant 4 sum of
-// squared values, and its readings differ (d = 1) exactly where v is odd. Pair (qa + i, qb + j)
-// is scored in turn 2i + j.
+// The errors of the code pairs (qa + i, qb + j) of one channel for positions with counts n and
+// channel sums s, into err[2i + j], as pick_code_pair in the encoder scores them: one pair at a
+// time, on entries below 2^9 and sums below 2^24.
 template <int D, int Sel>
-inline void pick_code_pair(const int (&n)[4], const int (&s)[4], int qa, int qb, uint8_t& c0,
-                           uint8_t& c1) {
+inline void code_pair_errors(const int (&n)[4], const int (&s)[4], int qa, int qb, int (&err)[4]) {
   const Tables& t = kTables;
-  int err[4];
   for (int i = 0; i < 2; ++i) {
     for (int j = 0; j < 2; ++j) {
       int e[4];
@@ -280,11 +275,6 @@ inline void pick_code_pair(const int (&n)[4], const int (&s)[4], int qa, int qb,
       err[2 * i + j] = sum;
     }
   }
-  int pick = 0;
-  for (int p = 1; p < 4; ++p)
-    if (err[p] < err[pick]) pick = p;
-  c0 = static_cast<uint8_t>(qa + (pick >> 1));
-  c1 = static_cast<uint8_t>(qb + (pick & 1));
 }
 
 // Counts and channel sums of the active pixels at positions 1 to 3 (positions are 0 to 3), into
@@ -301,7 +291,8 @@ inline void sums_at_positions(const LoadedPixels& px, const uint8_t pos[16], int
   }
 }
 
-// The positions 0 to 3 that some active pixel takes, as bits 0 to 3.
+// The positions 0 to 3 that some active pixel takes, as bits 0 to 3: `active` has 0xff bytes
+// for the active pixels and 0 for the others, and positions are 0 to 3.
 inline int positions_used(const uint8_t pos[16], Vec active) {
   int used = 0;
   for (int i = 0; i < 16; ++i) used |= (1 << pos[i]) & -int(active.b[i] & 1);
@@ -334,8 +325,9 @@ inline void explicit_alpha(const unsigned char bgra[64], unsigned char out[8]) {
   }
 }
 
-// The pixels, as a 16-bit mask, whose colour is that of pixel i. Read little-endian, as
-// read_pixels does, a pixel's colour is the low 24 bits of its word.
+// The pixels, as a 16-bit mask, whose colour is that of pixel i. Read in the machine's byte order,
+// little-endian on every x86 target as read_pixels assumes, a pixel's colour is the low 24 bits
+// of its word.
 inline int same_colour_as(const unsigned char bgra[64], int i) {
   uint32_t p[16];
   std::memcpy(p, bgra, 64);

@@ -244,16 +244,12 @@ class AlphaValues {
   Vec alpha_;
 };
 
-// Of the code pairs (qa or qa+1, qb or qb+1) of one channel, the one whose rounded palette has
-// the least error for positions with counts n and channel sums s; the first of equal pairs.
-// Each entry is the sum of its two decoders' readings; with positions fixed, entry v at position
-// k adds v (n v - 4 s) + n |d|^2 to the error in kErrScale units, less the constant 4 sum of
-// squared values, and its readings differ (d = 1) exactly where v is odd. The four pairs are
-// scored side by side, pair (qa + i, qb + j) in 32-bit lane 2i + j, two entries at a time in
-// 16-bit halves: v <= 510 and -16320 <= n v - 4 s <= 8160.
+// The errors of the code pairs (qa + i, qb + j) of one channel for positions with counts n and
+// channel sums s, into err[2i + j], as pick_code_pair in the encoder scores them: side by side,
+// pair (qa + i, qb + j) in 32-bit lane 2i + j, two entries at a time in 16-bit halves, which hold
+// them as v <= 510 and -16320 <= n v - 4 s <= 8160.
 template <int D, int Sel>
-inline void pick_code_pair(const int (&n)[4], const int (&s)[4], int qa, int qb, uint8_t& c0,
-                           uint8_t& c1) {
+inline void code_pair_errors(const int (&n)[4], const int (&s)[4], int qa, int qb, int (&err)[4]) {
   const Tables& t = kTables;
   // Neighbouring codes sit side by side in the tables, so each load brings both choices of one
   // code; the interleaves spread them over the lanes.
@@ -278,13 +274,7 @@ inline void pick_code_pair(const int (&n)[4], const int (&s)[4], int qa, int qb,
     const Vec w = add_i16(multiply_low_i16(e, weight), splat_i32(pair16(-4 * s[k0], -4 * s1)));
     return add_i32(madd_i16(e, w), madd_i16(bits_and(e, splat_i16(1)), weight));
   };
-  alignas(16) int err[4];
-  store_aligned(err, add_i32(score(e01, 0, 1), score(e23, 2, 3)));
-  int pick = 0;
-  for (int p = 1; p < 4; ++p)
-    if (err[p] < err[pick]) pick = p;
-  c0 = static_cast<uint8_t>(qa + (pick >> 1));
-  c1 = static_cast<uint8_t>(qb + (pick & 1));
+  store(err, add_i32(score(e01, 0, 1), score(e23, 2, 3)));
 }
 
 // Counts and channel sums of the active pixels at positions 1 to 3 (positions are 0 to 3), into
@@ -310,7 +300,8 @@ inline void sums_at_positions(const LoadedPixels& px, const uint8_t pos[16], int
   }
 }
 
-// The positions 0 to 3 that some active pixel takes, as bits 0 to 3.
+// The positions 0 to 3 that some active pixel takes, as bits 0 to 3: `active` has 0xff bytes
+// for the active pixels and 0 for the others, and positions are 0 to 3.
 inline int positions_used(const uint8_t pos[16], Vec active) {
   const Vec p = load(pos);
   int used = 0;

@@ -82,7 +82,8 @@ inline VecF to_f32(Vec v) { return _mm_cvtepi32_ps(v); }
 inline VecF min_f32(VecF a, VecF b) { return _mm_min_ps(a, b); }
 inline Vec truncate_to_i32(VecF v) { return _mm_cvttps_epi32(v); }
 
-// Composite operations, which simd_portable.h computes directly.
+// Composite operations; simd_portable.h computes select and sum_bytes directly, and its kernels
+// need none of the others.
 inline Vec select(Vec mask, Vec a, Vec b) {
   return bits_or(bits_and(mask, a), bits_andnot(mask, b));
 }
