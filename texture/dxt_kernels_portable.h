@@ -258,18 +258,10 @@ class AlphaValues {
 // time, on entries below 2^9 and sums below 2^24.
 template <int D, int Sel>
 inline void code_pair_errors(const int (&n)[4], const int (&s)[4], int qa, int qb, int (&err)[4]) {
-  const Tables& t = kTables;
   for (int i = 0; i < 2; ++i) {
     for (int j = 0; j < 2; ++j) {
       int e[4];
-      e[0] = t.twice_expand[Sel][qa + i];
-      e[D] = t.twice_expand[Sel][qb + j];
-      if constexpr (D == 3) {
-        e[1] = t.third_both[Sel][qa + i][qb + j];
-        e[2] = t.third_both[Sel][qb + j][qa + i];
-      } else {
-        e[1] = (e[0] + e[2]) >> 1;
-      }
+      channel_entries<D>(Sel, qa + i, qb + j, e);
       int sum = 0;
       for (int k = 0; k <= D; ++k) sum += e[k] * (n[k] * e[k] - 4 * s[k]) + n[k] * (e[k] & 1);
       err[2 * i + j] = sum;

@@ -109,4 +109,21 @@ constexpr Tables make_tables() {
 
 inline constexpr Tables kTables = make_tables();
 
+// One channel's palette entries 0..D, each as the sum of a rounding and a truncating decoder's
+// reading (twice their mean). The readings differ by one exactly where that sum is odd.
+template <int D>
+inline void channel_entries(int sel, int q0, int q1, int sum[4]) {
+  const Tables& t = kTables;
+  const int e0 = t.expand[sel][q0], e1 = t.expand[sel][q1];
+  sum[0] = 2 * e0;
+  sum[D] = 2 * e1;
+  if constexpr (D == 3) {
+    sum[1] = t.third_both[sel][q0][q1];
+    sum[2] = t.third_both[sel][q1][q0];
+  } else {
+    sum[1] = e0 + e1;
+    sum[3] = 0;
+  }
+}
+
 }  // namespace qelt::dxt
